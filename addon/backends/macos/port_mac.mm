@@ -1,0 +1,106 @@
+// The platform port on AppKit, Foundation and GCD. It translates; it decides nothing.
+
+#import <AppKit/AppKit.h>
+#import <Foundation/Foundation.h>
+
+#include <string>
+
+#include "objects_mac.h"
+#include "port/application.h"
+#include "port/diagnostic_sink.h"
+#include "port/main_queue.h"
+
+namespace kestrovan::port {
+
+namespace {
+
+using mac::fromNSPoint;
+using mac::toNSPoint;
+
+class MacApplication final : public Application {
+ public:
+  WindowPtr windowWithWindowNumber(int64_t windowNumber) const override {
+    return mac::wrapWindow([NSApp windowWithWindowNumber:static_cast<NSInteger>(windowNumber)]);
+  }
+  WindowPtr keyWindow() const override { return mac::wrapWindow(NSApp.keyWindow); }
+  WindowPtr mainWindow() const override { return mac::wrapWindow(NSApp.mainWindow); }
+  EventPtr currentEvent() const override { return mac::wrapEvent(NSApp.currentEvent); }
+  bool isActive() const override { return NSApp.isActive; }
+};
+
+class MacMonitorToken final : public MonitorToken {
+ public:
+  explicit MacMonitorToken(id token) : token(token) {}
+  id __strong token;
+};
+
+NSString* toNSString(std::string_view text) {
+  NSString* string = [[NSString alloc] initWithBytes:text.data()
+                                              length:text.size()
+                                            encoding:NSUTF8StringEncoding];
+  return string ?: @"";
+}
+
+}  // namespace
+
+Application* sharedApplication() {
+  static MacApplication* application = new MacApplication();
+  return NSApp != nil ? application : nullptr;
+}
+
+uint64_t pressedMouseButtons() { return static_cast<uint64_t>(NSEvent.pressedMouseButtons); }
+Point mouseLocation() { return fromNSPoint(NSEvent.mouseLocation); }
+double systemUptime() { return NSProcessInfo.processInfo.systemUptime; }
+bool isMainThread() { return NSThread.isMainThread; }
+
+EventPtr makeMouseEvent(const MouseEventParameters& p) {
+  NSEvent* event = [NSEvent mouseEventWithType:static_cast<NSEventType>(p.type)
+                                      location:toNSPoint(p.location)
+                                 modifierFlags:static_cast<NSEventModifierFlags>(p.modifierFlags)
+                                     timestamp:p.timestamp
+                                  windowNumber:static_cast<NSInteger>(p.windowNumber)
+                                       context:nil
+                                   eventNumber:static_cast<NSInteger>(p.eventNumber)
+                                    clickCount:static_cast<NSInteger>(p.clickCount)
+                                      pressure:p.pressure];
+  return mac::wrapEvent(event);
+}
+
+MonitorTokenPtr addLocalMonitor(uint64_t mask, LocalMonitorHandler handler) {
+  auto shared = std::make_shared<LocalMonitorHandler>(std::move(handler));
+  id token = [NSEvent
+      addLocalMonitorForEventsMatchingMask:static_cast<NSEventMask>(mask)
+                                   handler:^NSEvent*(NSEvent* event) {
+                                     EventPtr passing = (*shared)(mac::wrapEvent(event));
+                                     return passing ? mac::unwrapEvent(passing.get()) : nil;
+                                   }];
+  if (token == nil) return nullptr;
+  return std::make_shared<MacMonitorToken>(token);
+}
+
+void removeMonitor(const MonitorTokenPtr& token) {
+  auto* mac = dynamic_cast<MacMonitorToken*>(token.get());
+  if (mac != nullptr && mac->token != nil) [NSEvent removeMonitor:mac->token];
+}
+
+void dispatchOnMainQueue(std::function<void()> block) {
+  auto shared = std::make_shared<std::function<void()>>(std::move(block));
+  dispatch_async(dispatch_get_main_queue(), ^{
+    (*shared)();
+  });
+}
+
+void dispatchOnMainQueueAfter(double seconds, std::function<void()> block) {
+  auto shared = std::make_shared<std::function<void()>>(std::move(block));
+  dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(seconds * NSEC_PER_SEC)),
+                 dispatch_get_main_queue(), ^{
+                   (*shared)();
+                 });
+}
+
+void writeDiagnosticLine(std::string_view tag, std::string_view message) {
+  // The format is constant; the tag and the message are arguments, never formats.
+  NSLog(@"%@%@", toNSString(tag), toNSString(message));
+}
+
+}  // namespace kestrovan::port

@@ -1,0 +1,16 @@
+// kestrovan-desktop-sim: drives the simulated desktop from JavaScript.
+
+#include <node_api.h>
+
+#include "control/controls.h"
+
+namespace {
+
+napi_value init(napi_env env, napi_value exports) {
+  kestrovan::sim::control::registerDesktopControls(env, exports);
+  return exports;
+}
+
+}  // namespace
+
+NAPI_MODULE(NODE_GYP_MODULE_NAME, init)

@@ -1,0 +1,11 @@
+// The control module's function groups. Each registers its functions on the
+// module's exports; control_module.cc calls every one.
+#pragma once
+
+#include <node_api.h>
+
+namespace kestrovan::sim::control {
+
+void registerDesktopControls(napi_env env, napi_value exports);
+
+}  // namespace kestrovan::sim::control

@@ -1,0 +1,25 @@
+// Argument fetching shared by the exports: a fixed array of capacity 1 or 2,
+// every slot preset to null, the count as the caller passed it.
+#pragma once
+
+#include <node_api.h>
+
+#include <cstddef>
+
+namespace kestrovan {
+
+struct Arguments {
+  bool fetched = false;  // napi_get_cb_info succeeded
+  size_t count = 0;      // arguments the caller actually passed
+  napi_value values[2] = {nullptr, nullptr};
+};
+
+Arguments fetchArguments(napi_env env, napi_callback_info info, size_t capacity);
+
+// True when the value's type can be read and is a function.
+bool isFunction(napi_env env, napi_value value);
+
+// The JavaScript boolean for an export's result.
+napi_value booleanResult(napi_env env, bool value);
+
+}  // namespace kestrovan

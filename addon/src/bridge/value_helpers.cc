@@ -1,0 +1,98 @@
+#include "bridge/value_helpers.h"
+
+#include "bridge/utf8.h"
+
+#include <cstring>
+#include <memory>
+
+namespace kestrovan {
+
+void discardPendingException(napi_env env) {
+  bool pending = false;
+  if (napi_is_exception_pending(env, &pending) == napi_ok && pending) {
+    napi_value ignored;
+    napi_get_and_clear_last_exception(env, &ignored);
+  }
+}
+
+std::optional<std::string> stringFromNapi(napi_env env, napi_value value) {
+  napi_valuetype type;
+  if (napi_typeof(env, value, &type) != napi_ok || type != napi_string) return std::nullopt;
+  size_t length = 0;
+  if (napi_get_value_string_utf8(env, value, nullptr, 0, &length) != napi_ok) return std::nullopt;
+  // One zero-filled buffer of exactly the byte length plus the terminator.
+  auto buffer = std::make_unique<char[]>(length + 1);
+  size_t copied = 0;
+  if (napi_get_value_string_utf8(env, value, buffer.get(), length + 1, &copied) != napi_ok) {
+    return std::nullopt;
+  }
+  return sanitizeUtf8(std::string_view(buffer.get(), std::strlen(buffer.get())));
+}
+
+namespace {
+
+// A property read can run JavaScript (a getter, a Proxy trap). What that code
+// throws must not stay pending: the helpers report failure only by their result.
+template <typename Call>
+napi_status withoutPendingException(napi_env env, Call call) {
+  napi_status status = call();
+  if (status != napi_ok) discardPendingException(env);
+  return status;
+}
+
+// Node-API converts a primitive receiver to its wrapper object ("text" has a
+// length), so the receiver's type is tested first: only objects and functions
+// have properties here.
+bool isObject(napi_env env, napi_value value) {
+  napi_valuetype type;
+  return napi_typeof(env, value, &type) == napi_ok && (type == napi_object || type == napi_function);
+}
+
+// Steps shared by the property reads: the property's value if it exists.
+std::optional<napi_value> propertyValue(napi_env env, napi_value object, const std::string& key) {
+  if (!isObject(env, object)) return std::nullopt;
+  bool has = false;
+  if (withoutPendingException(
+          env, [&] { return napi_has_named_property(env, object, key.c_str(), &has); }) !=
+          napi_ok ||
+      !has) {
+    return std::nullopt;
+  }
+  napi_value value;
+  if (withoutPendingException(env, [&] {
+        return napi_get_named_property(env, object, key.c_str(), &value);
+      }) != napi_ok) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+}  // namespace
+
+std::optional<std::string> stringProperty(napi_env env, napi_value object, const std::string& key) {
+  auto value = propertyValue(env, object, key);
+  if (!value) return std::nullopt;
+  return stringFromNapi(env, *value);
+}
+
+std::optional<int64_t> intProperty(napi_env env, napi_value object, const std::string& key) {
+  auto value = propertyValue(env, object, key);
+  if (!value) return std::nullopt;
+  int64_t result = 0;
+  if (napi_get_value_int64(env, *value, &result) != napi_ok) return std::nullopt;
+  return result;
+}
+
+bool setStringProperty(napi_env env, napi_value object, const std::string& key,
+                       const std::string& value) {
+  if (!isObject(env, object)) return false;
+  napi_value string;
+  if (napi_create_string_utf8(env, value.c_str(), NAPI_AUTO_LENGTH, &string) != napi_ok) {
+    return false;
+  }
+  return withoutPendingException(env, [&] {
+           return napi_set_named_property(env, object, key.c_str(), string);
+         }) == napi_ok;
+}
+
+}  // namespace kestrovan

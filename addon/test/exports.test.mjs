@@ -1,0 +1,93 @@
+// The export table: eight functions, registered as non-enumerable, read-only,
+// non-configurable methods, each answering a boolean for any arguments.
+import assert from 'node:assert/strict';
+import { createRequire } from 'node:module';
+import { beforeEach, describe, test } from 'node:test';
+
+import { addon, desktop, exportNames, logMessages } from './helpers.mjs';
+
+const require = createRequire(import.meta.url);
+
+beforeEach(() => desktop.reset());
+
+describe('export table', () => {
+  test('has exactly the eight functions, none enumerable, writable or configurable', () => {
+    assert.deepEqual(Object.keys(addon), [], 'enumeration lists none of them');
+    assert.deepEqual(Object.getOwnPropertyNames(addon).sort(), [...exportNames].sort());
+    for (const name of exportNames) {
+      const descriptor = Object.getOwnPropertyDescriptor(addon, name);
+      assert.equal(typeof descriptor.value, 'function', name);
+      assert.equal(descriptor.enumerable, false, name);
+      assert.equal(descriptor.writable, false, name);
+      assert.equal(descriptor.configurable, false, name);
+    }
+  });
+
+  test('read-only: assignment and deletion leave the functions in place', () => {
+    const before = addon.disarmPromiseDrag;
+    assert.throws(() => {
+      'use strict';
+      addon.disarmPromiseDrag = () => 1;
+    }, TypeError);
+    assert.equal(Reflect.deleteProperty(addon, 'disarmPromiseDrag'), false);
+    assert.equal(addon.disarmPromiseDrag, before);
+  });
+
+  test('the package main hands the native module on unchanged', () => {
+    // The main may resolve a prebuild or another local build than the one
+    // under test: compare it with the binary it resolves.
+    const main = require('../js/index.js');
+    const loaded = require(require('../js/binding.js').findBinary('kestrovan_file_promise_drag'));
+    assert.equal(main, loaded, 'the very module object, with no wrapper');
+    for (const name of exportNames) assert.equal(typeof main[name], 'function');
+  });
+});
+
+describe('every export answers a boolean and never throws', () => {
+  const shapes = [
+    [],
+    [undefined],
+    [null, null],
+    [1, 2, 3],
+    ['x', 'y'],
+    [{}, () => {}],
+    [Symbol('s'), 10n],
+    [() => {}, () => {}, () => {}],
+    [new Proxy({}, {}), []],
+  ];
+  for (const name of exportNames) {
+    test(name, () => {
+      for (const args of shapes) {
+        const result = addon[name](...args);
+        assert.equal(typeof result, 'boolean', `${name}(${args.length} arguments)`);
+      }
+    });
+  }
+});
+
+describe('argument counts', () => {
+  test('startPromiseDrag with fewer than two arguments logs its count', () => {
+    assert.equal(addon.startPromiseDrag(), false);
+    assert.equal(addon.startPromiseDrag({ sessionId: 's' }), false);
+    assert.deepEqual(logMessages(), [
+      'startPromiseDrag rejected: invalid arguments argc=0',
+      'startPromiseDrag rejected: invalid arguments argc=1',
+    ]);
+  });
+
+  test('completePromiseWrite with no argument logs argc=0', () => {
+    assert.equal(addon.completePromiseWrite(), false);
+    assert.deepEqual(logMessages(), ['completePromiseWrite rejected: invalid arguments argc=0']);
+  });
+
+  test('installNavigationEventMonitor takes exactly one argument', () => {
+    assert.equal(addon.installNavigationEventMonitor(), false);
+    assert.equal(addon.installNavigationEventMonitor(() => true, 1), false);
+    assert.deepEqual(desktop.monitors(), [], 'nothing was installed');
+  });
+
+  test('disarmPromiseDrag is true whatever it is passed', () => {
+    assert.equal(addon.disarmPromiseDrag(), true);
+    assert.equal(addon.disarmPromiseDrag(1, 'x', {}), true);
+  });
+});

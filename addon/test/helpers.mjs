@@ -1,0 +1,49 @@
+// Loads the addon under test and the desktop control module from the build
+// that CTest names, and offers a few fixtures shared by the suites.
+import { createRequire } from 'node:module';
+import path from 'node:path';
+
+const require = createRequire(import.meta.url);
+const buildDir = path.resolve(process.env.KESTROVAN_BUILD_DIR ?? 'build/linux-release');
+const addonDir = path.join(buildDir, 'addon');
+
+export const addon = require(path.join(addonDir, 'kestrovan_file_promise_drag.node'));
+export const desktop = require('../backends/sim/control/index.js').load(
+  path.join(addonDir, 'kestrovan_desktop_sim.node'),
+);
+export const valueHelpers = () => require(path.join(addonDir, 'kestrovan_value_helpers_test.node'));
+export const binaryPath = (name) => path.join(addonDir, `${name}.node`);
+
+export const exportNames = [
+  'performAlignmentFeedback',
+  'installDragRegionScrollForwarding',
+  'armPromiseDragOnWindowExit',
+  'disarmPromiseDrag',
+  'updatePromiseWriteProgress',
+  'startPromiseDrag',
+  'completePromiseWrite',
+  'installNavigationEventMonitor',
+];
+
+/** The log's lines with the tag taken off; fails if a line lacks it. */
+export function logMessages() {
+  const tag = '[KestrovanNativeFilePromise] ';
+  return desktop.log().map((line) => {
+    if (!line.startsWith(tag)) throw new Error(`log line without tag: ${line}`);
+    return line.slice(tag.length);
+  });
+}
+
+/** Collects garbage until `condition()` holds or the attempts run out. */
+export async function collectUntil(condition, attempts = 50) {
+  for (let i = 0; i < attempts && !condition(); i++) {
+    globalThis.gc();
+    await new Promise((resolve) => setImmediate(resolve));
+  }
+  return condition();
+}
+
+/** One window with a plain content view, made key; returns its number. */
+export function standardWindow({ frame = { x: 100, y: 100, width: 800, height: 600 }, ...rest } = {}) {
+  return desktop.createWindow({ frame, key: true, main: true, ...rest }).number;
+}

@@ -1,0 +1,194 @@
+// Test-only addon: exposes the value helpers, the diagnostic log, the bridge's
+// way of calling JavaScript and the platform's local monitors to JavaScript, so
+// they can be checked through real Node. Never shipped.
+
+#include <node_api.h>
+
+#include <string>
+
+#include "bridge/js_call.h"
+#include "bridge/native_log.h"
+#include "bridge/value_helpers.h"
+#include "port/application.h"
+#include "port/main_queue.h"
+
+namespace {
+
+using namespace kestrovan;
+
+napi_value absentOr(napi_env env, const std::optional<std::string>& text) {
+  napi_value out;
+  if (!text) {
+    napi_get_null(env, &out);
+  } else {
+    napi_create_string_utf8(env, text->data(), text->size(), &out);
+  }
+  return out;
+}
+
+std::string key(napi_env env, napi_value value) {
+  auto text = stringFromNapi(env, value);
+  return text.value_or("");
+}
+
+void args(napi_env env, napi_callback_info info, napi_value (&argv)[4]) {
+  size_t argc = 4;
+  napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr);
+  napi_value undefined;
+  napi_get_undefined(env, &undefined);
+  for (size_t i = argc; i < 4; ++i) argv[i] = undefined;
+}
+
+// stringFromNapi(value) -> string | null
+napi_value jsStringFromNapi(napi_env env, napi_callback_info info) {
+  napi_value argv[4];
+  args(env, info, argv);
+  return absentOr(env, stringFromNapi(env, argv[0]));
+}
+
+// stringProperty(object, key) -> string | null
+napi_value jsStringProperty(napi_env env, napi_callback_info info) {
+  napi_value argv[4];
+  args(env, info, argv);
+  return absentOr(env, stringProperty(env, argv[0], key(env, argv[1])));
+}
+
+// intProperty(object, key) -> bigint | null (a BigInt, so 64-bit values are exact)
+napi_value jsIntProperty(napi_env env, napi_callback_info info) {
+  napi_value argv[4];
+  args(env, info, argv);
+  auto value = intProperty(env, argv[0], key(env, argv[1]));
+  napi_value out;
+  if (!value) {
+    napi_get_null(env, &out);
+  } else {
+    napi_create_bigint_int64(env, *value, &out);
+  }
+  return out;
+}
+
+// setStringProperty(object, key, value) -> boolean
+napi_value jsSetStringProperty(napi_env env, napi_callback_info info) {
+  napi_value argv[4];
+  args(env, info, argv);
+  napi_value out;
+  napi_get_boolean(env, setStringProperty(env, argv[0], key(env, argv[1]), key(env, argv[2])), &out);
+  return out;
+}
+
+// nativeLog(message)
+napi_value jsNativeLog(napi_env env, napi_callback_info info) {
+  napi_value argv[4];
+  args(env, info, argv);
+  nativeLog(key(env, argv[0]));
+  napi_value undefined;
+  napi_get_undefined(env, &undefined);
+  return undefined;
+}
+
+napi_value undefinedValue(napi_env env) {
+  napi_value undefined;
+  napi_get_undefined(env, &undefined);
+  return undefined;
+}
+
+// A function held by reference until it has been called once.
+struct HeldFunction {
+  napi_env env;
+  napi_ref ref;
+};
+
+HeldFunction hold(napi_env env, napi_value fn) {
+  napi_ref ref = nullptr;
+  napi_create_reference(env, fn, 1, &ref);
+  return {env, ref};
+}
+
+napi_status callHeld(const HeldFunction& held, size_t argc, const napi_value* argv,
+                     napi_value* result) {
+  napi_value fn;
+  napi_status status = napi_get_reference_value(held.env, held.ref, &fn);
+  if (status != napi_ok) return status;
+  return callJavaScript(held.env, fn, argc, argv, result);
+}
+
+// postCall(fn): calls fn from a main-queue block, outside every export.
+napi_value jsPostCall(napi_env env, napi_callback_info info) {
+  napi_value argv[4];
+  args(env, info, argv);
+  HeldFunction held = hold(env, argv[0]);
+  port::dispatchOnMainQueue([held] {
+    napi_handle_scope scope;
+    napi_open_handle_scope(held.env, &scope);
+    callHeld(held, 0, nullptr, nullptr);
+    napi_close_handle_scope(held.env, scope);
+    napi_delete_reference(held.env, held.ref);
+  });
+  return undefinedValue(env);
+}
+
+// callInsideExport(fn) -> napi status of the call, made the way an export calls a callback.
+napi_value jsCallInsideExport(napi_env env, napi_callback_info info) {
+  ExportScope exportScope;
+  napi_value argv[4];
+  args(env, info, argv);
+  napi_status status = callJavaScript(env, argv[0], 0, nullptr, nullptr);
+  napi_value out;
+  napi_create_uint32(env, static_cast<uint32_t>(status), &out);
+  return out;
+}
+
+// addMonitor(mask, handler): a local monitor whose handler receives
+// { type, window, x, y } and drops the event when it returns true.
+napi_value jsAddMonitor(napi_env env, napi_callback_info info) {
+  napi_value argv[4];
+  args(env, info, argv);
+  int64_t mask = 0;
+  napi_get_value_int64(env, argv[0], &mask);
+  HeldFunction held = hold(env, argv[1]);
+  auto token = port::addLocalMonitor(static_cast<uint64_t>(mask), [held](const port::EventPtr& event) {
+    napi_handle_scope scope;
+    napi_open_handle_scope(held.env, &scope);
+    napi_value description;
+    napi_create_object(held.env, &description);
+    auto setNumber = [&](const char* key, double value) {
+      napi_value v;
+      napi_create_double(held.env, value, &v);
+      napi_set_named_property(held.env, description, key, v);
+    };
+    setNumber("type", static_cast<double>(event->type()));
+    auto window = event->window();
+    setNumber("window", window ? static_cast<double>(window->windowNumber()) : 0);
+    setNumber("x", event->locationInWindow().x);
+    setNumber("y", event->locationInWindow().y);
+    napi_value result = nullptr;
+    bool drop = false;
+    if (callHeld(held, 1, &description, &result) == napi_ok) napi_get_value_bool(held.env, result, &drop);
+    napi_close_handle_scope(held.env, scope);
+    return drop ? nullptr : event;
+  });
+  napi_value out;
+  napi_get_boolean(env, token != nullptr, &out);
+  return out;
+}
+
+napi_value init(napi_env env, napi_value exports) {
+  const napi_property_descriptor properties[] = {
+      {"stringFromNapi", nullptr, jsStringFromNapi, nullptr, nullptr, nullptr, napi_default, nullptr},
+      {"stringProperty", nullptr, jsStringProperty, nullptr, nullptr, nullptr, napi_default, nullptr},
+      {"intProperty", nullptr, jsIntProperty, nullptr, nullptr, nullptr, napi_default, nullptr},
+      {"setStringProperty", nullptr, jsSetStringProperty, nullptr, nullptr, nullptr, napi_default,
+       nullptr},
+      {"nativeLog", nullptr, jsNativeLog, nullptr, nullptr, nullptr, napi_default, nullptr},
+      {"postCall", nullptr, jsPostCall, nullptr, nullptr, nullptr, napi_default, nullptr},
+      {"callInsideExport", nullptr, jsCallInsideExport, nullptr, nullptr, nullptr, napi_default,
+       nullptr},
+      {"addMonitor", nullptr, jsAddMonitor, nullptr, nullptr, nullptr, napi_default, nullptr},
+  };
+  napi_define_properties(env, exports, sizeof properties / sizeof properties[0], properties);
+  return exports;
+}
+
+}  // namespace
+
+NAPI_MODULE(NODE_GYP_MODULE_NAME, init)
