@@ -7,7 +7,11 @@
 namespace {
 
 napi_value init(napi_env env, napi_value exports) {
-  kestrovan::sim::control::registerDesktopControls(env, exports);
+  using namespace kestrovan::sim::control;
+  registerDesktopControls(env, exports);
+  registerImageControls(env, exports);
+  registerDragControls(env, exports);
+  registerInputControls(env, exports);
   return exports;
 }
 

@@ -1,0 +1,1 @@
+// dragging on AppKit.

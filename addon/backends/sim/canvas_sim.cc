@@ -1,0 +1,1 @@
+// canvas on the simulated desktop.

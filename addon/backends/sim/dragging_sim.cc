@@ -1,0 +1,1 @@
+// dragging on the simulated desktop.

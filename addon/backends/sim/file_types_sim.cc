@@ -1,0 +1,67 @@
+// File types on the simulated desktop: macOS's identifiers for common
+// extensions. An extension missing from the table has no type, where macOS
+// would make up a dynamic one; the core treats every answer alike.
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <string>
+
+#include "port/file_types.h"
+
+namespace kestrovan::port {
+
+namespace {
+
+const std::map<std::string, std::string>& extensionTable() {
+  static const auto* table = new std::map<std::string, std::string>{
+      {"pdf", "com.adobe.pdf"},
+      {"gz", "org.gnu.gnu-zip-archive"},
+      {"tgz", "org.gnu.gnu-zip-tar-archive"},
+      {"zip", "public.zip-archive"},
+      {"tar", "public.tar-archive"},
+      {"txt", "public.plain-text"},
+      {"text", "public.plain-text"},
+      {"md", "net.daringfireball.markdown"},
+      {"csv", "public.comma-separated-values-text"},
+      {"rtf", "public.rtf"},
+      {"png", "public.png"},
+      {"jpg", "public.jpeg"},
+      {"jpeg", "public.jpeg"},
+      {"gif", "com.compuserve.gif"},
+      {"heic", "public.heic"},
+      {"tiff", "public.tiff"},
+      {"svg", "public.svg-image"},
+      {"json", "public.json"},
+      {"xml", "public.xml"},
+      {"html", "public.html"},
+      {"htm", "public.html"},
+      {"mp4", "public.mpeg-4"},
+      {"mov", "com.apple.quicktime-movie"},
+      {"mp3", "public.mp3"},
+      {"wav", "com.microsoft.waveform-audio"},
+      {"docx", "org.openxmlformats.wordprocessingml.document"},
+      {"xlsx", "org.openxmlformats.spreadsheetml.sheet"},
+      {"pptx", "org.openxmlformats.presentationml.presentation"},
+      {"doc", "com.microsoft.word.doc"},
+      {"dmg", "com.apple.disk-image-udif"},
+  };
+  return *table;
+}
+
+}  // namespace
+
+std::string folderTypeIdentifier() { return "public.folder"; }
+std::string dataTypeIdentifier() { return "public.data"; }
+
+std::optional<std::string> typeIdentifierForExtension(const std::string& extension) {
+  // UTType looks extensions up without regard to case.
+  std::string lower = extension;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  auto it = extensionTable().find(lower);
+  if (it == extensionTable().end()) return std::nullopt;
+  return it->second;
+}
+
+}  // namespace kestrovan::port
