@@ -1,0 +1,145 @@
+// Type declarations for kestrovan-desktop-sim, the control module of the
+// simulated desktop that the Linux build of kestrovan-file-promise-drag runs on.
+// Coordinates follow AppKit: screen space with the origin at the bottom left
+// and y growing up; window coordinates relative to the window's frame.
+
+export interface Point { x: number; y: number }
+export interface Rect { x: number; y: number; width: number; height: number }
+
+/** A view of a window's view tree. Children are ordered back to front. */
+export interface ViewSpec {
+  /** Name to address the view by; the desktop names it when absent. */
+  id?: string;
+  /** NSStringFromClass of the view; "NSView" by default. The host's web view is "RenderWidgetHostViewCocoa". */
+  className?: string;
+  /** In the superview's coordinates. A content view without a frame fills its window. */
+  frame?: Rect;
+  boundsOrigin?: Point;
+  hidden?: boolean;
+  /** Regions (in the view's own coordinates) where hit-testing yields `dragRegionHit`, as a host's drag regions do. */
+  dragRegions?: Rect[];
+  /** "none" (no view; the default), "contentView" (the window's content view) or "self". */
+  dragRegionHit?: 'none' | 'contentView' | 'self';
+  children?: ViewSpec[];
+}
+
+export interface WindowSpec {
+  /** The window number; the desktop numbers windows from 101 when absent. */
+  number?: number;
+  /** In screen coordinates. */
+  frame: Rect;
+  /** The content view; a plain view filling the window when absent; `null` for none. */
+  contentView?: ViewSpec | null;
+  key?: boolean;
+  main?: boolean;
+}
+
+export interface WindowInfo {
+  number: number;
+  frame: Rect;
+  /** The content view's id, or null. */
+  contentView: string | null;
+  /** The id of the frame view (class "NSThemeFrame") that holds the content view. */
+  frameView: string;
+}
+
+/** AppKit's raw NSEventType values the desktop uses. */
+export declare const EventType: Readonly<{
+  leftMouseDown: 1; leftMouseUp: 2; rightMouseDown: 3; rightMouseUp: 4; mouseMoved: 5;
+  leftMouseDragged: 6; keyDown: 10; scrollWheel: 22; otherMouseDown: 25; otherMouseUp: 26; swipe: 31;
+}>;
+
+export interface EventSpec {
+  type: number;
+  /** The window number the event belongs to; none when absent. */
+  window?: number | null;
+  /** In the window's coordinates (screen coordinates without a window). */
+  location?: Point;
+  modifierFlags?: number;
+  deltaX?: number;
+  buttonNumber?: number;
+}
+
+export interface DispatchResult {
+  /** The event's serial number, as recorded in view deliveries. */
+  event: number;
+  /** True when a local monitor returned none. */
+  dropped: boolean;
+  /** The id of the view normal dispatch reached, or null. */
+  deliveredTo: string | null;
+}
+
+export interface EventDelivery {
+  event: number;
+  type: number;
+  /** "dispatch" (normal delivery to the hit view) or "scrollWheel:" (sent to the view directly). */
+  via: 'dispatch' | 'scrollWheel:';
+}
+
+export interface Desktop {
+  readonly EventType: typeof EventType;
+
+  /** Forgets windows, views, buttons, the mouse, the current event, the log and violations. Monitors, the main queue and the clock stay. */
+  reset(): void;
+
+  createWindow(spec: WindowSpec): WindowInfo;
+  windowInfo(number: number): WindowInfo;
+  windowNumbers(): number[];
+  closeWindow(number: number): void;
+  /** Replaces the content view; `null` removes it. */
+  setContentView(number: number, content: ViewSpec | null | undefined): WindowInfo;
+  setKeyWindow(number: number | null): void;
+  setMainWindow(number: number | null): void;
+  setViewProperties(id: string, properties: { hidden?: boolean; frame?: Rect; className?: string }): void;
+  viewDeliveries(id: string): EventDelivery[];
+  /** The frontmost window under a screen point, or null. */
+  windowAt(x: number, y: number): number | null;
+
+  setApplicationActive(active: boolean): void;
+  /** Without a shared application object the addon must fail softly. */
+  setApplicationPresent(present: boolean): void;
+
+  moveMouse(x: number, y: number): void;
+  mouseLocation(): Point;
+  setPressedButtons(mask: number): void;
+  pressedButtons(): number;
+
+  /** Sends an event through the local monitors, then to its window's hit view. */
+  sendEvent(spec: EventSpec): DispatchResult;
+  /** The event the application is handling, as seen by code called now; null for none. */
+  setCurrentEvent(spec: EventSpec | null): number | undefined;
+  /** Makes NSEvent's mouse-event constructor fail, as it may. */
+  refuseMouseEventCreation(refuse: boolean): void;
+  monitors(): { id: number; mask: number }[];
+
+  /** Presses a button (0 left, 1 right, 2 middle, 3 back, 4 forward) at the mouse location. */
+  mouseDown(options?: { button?: number; window?: number; modifierFlags?: number }): DispatchResult;
+  /** Releases a button; a left release goes to the window that got the press. */
+  mouseUp(options?: { button?: number; window?: number; modifierFlags?: number }): DispatchResult;
+  /** Moves the mouse; with the left button held, a left-mouse-dragged event goes to the window that got the press. */
+  moveMouseTo(x: number, y: number, options?: { modifierFlags?: number }): DispatchResult | null;
+  scroll(options?: { window?: number }): DispatchResult;
+  swipe(deltaX: number, options?: { window?: number }): DispatchResult;
+
+  /** Runs the main-queue blocks due now; returns how many ran. */
+  runMainQueue(): number;
+  /** Moves the virtual clock, running each block when its time comes; returns how many ran. */
+  advanceClock(seconds: number): number;
+  runFor(seconds: number): number;
+  now(): number;
+  /** Due times of the blocks still queued. */
+  pendingBlocks(): number[];
+
+  /** The diagnostic lines, each with its tag. */
+  log(): string[];
+  clearLog(): void;
+  /** Whether lines also go to standard error in NSLog's shape (they do by default). */
+  setLogEcho(echo: boolean): void;
+
+  /** What AppKit would have refused; empty when all went well. */
+  violations(): string[];
+  clearViolations(): void;
+}
+
+/** Loads the control module: the local build's, or the binary at `binaryPath`. */
+export function load(binaryPath?: string): Desktop;

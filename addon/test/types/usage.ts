@@ -1,0 +1,41 @@
+// Type-checked against the package's declarations (never run): the calls an
+// Electron main process makes, and a few it must not be able to make.
+import * as drag from '../../js/index';
+import type { PromiseDragRequest, PromiseWriteRequest } from '../../js/index';
+
+const request: PromiseDragRequest = {
+  sessionId: 'drag-1',
+  windowNumber: 42,
+  iconPath: '/tmp/icon.png',
+  items: [
+    { promiseId: 'a', kind: 'file', suggestedName: 'report.pdf' },
+    { promiseId: 'b', kind: 'directory', suggestedName: 'Photos' },
+    { promiseId: 'c', kind: 'file', suggestedName: 'cached.txt', filePath: '/tmp/cached.txt' },
+  ],
+};
+
+const started: boolean = drag.startPromiseDrag(request, (write: PromiseWriteRequest) => {
+  const path: string = write.destinationPath;
+  const kind: 'file' | 'directory' = write.destinationKind;
+  drag.updatePromiseWriteProgress(write.completionToken, 0.5);
+  drag.completePromiseWrite(write.completionToken);
+  drag.completePromiseWrite(write.completionToken, `could not write ${path} (${kind})`);
+});
+
+const armed: boolean = drag.armPromiseDragOnWindowExit(42, () => {
+  drag.startPromiseDrag(request, () => undefined);
+});
+const disarmed: boolean = drag.disarmPromiseDrag();
+const navigation: boolean = drag.installNavigationEventMonitor((direction) => direction === 'back');
+const scrolling: boolean = drag.installDragRegionScrollForwarding();
+const feedback: boolean = drag.performAlignmentFeedback();
+void [started, armed, disarmed, navigation, scrolling, feedback];
+
+// @ts-expect-error kind is exactly "file" or "directory"
+drag.startPromiseDrag({ sessionId: 's', items: [{ promiseId: 'p', kind: 'folder', suggestedName: 'x' }] }, () => {});
+// @ts-expect-error the write callback is required
+drag.startPromiseDrag(request);
+// @ts-expect-error the navigation direction is "back" or "forward"
+drag.installNavigationEventMonitor((direction: 'up') => direction);
+// @ts-expect-error a token is a string
+drag.completePromiseWrite(7);
