@@ -10,5 +10,6 @@ void registerDesktopControls(napi_env env, napi_value exports);
 void registerImageControls(napi_env env, napi_value exports);
 void registerDragControls(napi_env env, napi_value exports);
 void registerInputControls(napi_env env, napi_value exports);
+void registerProgressControls(napi_env env, napi_value exports);
 
 }  // namespace kestrovan::sim::control

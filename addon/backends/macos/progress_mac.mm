@@ -1,0 +1,41 @@
+// Published progress and random identifiers on Foundation.
+
+#import <Foundation/Foundation.h>
+
+#include "port/progress.h"
+
+namespace kestrovan::port {
+
+namespace {
+
+class MacProgress final : public Progress {
+ public:
+  explicit MacProgress(NSProgress* progress) : progress_(progress) {}
+  int64_t totalUnitCount() const override { return progress_.totalUnitCount; }
+  int64_t completedUnitCount() const override { return progress_.completedUnitCount; }
+  void setCompletedUnitCount(int64_t count) override { progress_.completedUnitCount = count; }
+  void publish() override { [progress_ publish]; }
+  void unpublish() override { [progress_ unpublish]; }
+
+ private:
+  NSProgress* __strong progress_;
+};
+
+}  // namespace
+
+ProgressPtr makeFileDownloadProgress(const std::string& destinationPath, int64_t totalUnitCount) {
+  NSString* path = [[NSString alloc] initWithBytes:destinationPath.data()
+                                            length:destinationPath.size()
+                                          encoding:NSUTF8StringEncoding];
+  NSProgress* progress = [NSProgress progressWithTotalUnitCount:totalUnitCount];
+  progress.kind = NSProgressKindFile;
+  progress.fileOperationKind = NSProgressFileOperationKindDownloading;
+  if (path != nil) progress.fileURL = [NSURL fileURLWithPath:path];
+  progress.cancellable = NO;
+  progress.pausable = NO;
+  return std::make_unique<MacProgress>(progress);
+}
+
+std::string makeRandomUuidString() { return NSUUID.UUID.UUIDString.UTF8String; }
+
+}  // namespace kestrovan::port
