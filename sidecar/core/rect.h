@@ -32,7 +32,7 @@ struct Rect {
 bool rectContains(const Rect& zone, ScreenPoint point);
 
 // The smallest rectangle covering both, by plain min/max arithmetic on the
-// edges. A rectangle of zero or negative size still takes part.
+// edges. A rectangle of zero or negative size still counts.
 Rect rectUnion(const Rect& a, const Rect& b);
 
 }  // namespace kestrovan::sidecar

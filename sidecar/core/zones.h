@@ -17,7 +17,7 @@ struct SidecarZones {
 
 // Clamps the zone size to at least 1 (NaN gives 1) and the padding to at
 // least 0 (NaN gives 0), then builds the zones. Without a dropzone frame the
-// retention zone is the trigger zone and the padding plays no part.
+// retention zone is the trigger zone and the padding is not used.
 SidecarZones computeZones(const SidecarSettings& settings);
 
 }  // namespace kestrovan::sidecar

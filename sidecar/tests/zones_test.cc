@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ClampTest,
                                            ClampCase{1, 0.25, 1, 0.25},
                                            ClampCase{150, 20, 150, 20}));
 
-TEST(ComputeZonesTest, PaddingPlaysNoPartWithoutDropzone) {
+TEST(ComputeZonesTest, PaddingIsUnusedWithoutDropzone) {
   SidecarSettings settings = traySettings();
   settings.padding = 500;
   EXPECT_EQ(computeZones(settings), computeZones(traySettings()));
@@ -70,7 +70,7 @@ TEST(ComputeZonesTest, PaddingPlaysNoPartWithoutDropzone) {
 
 TEST(RectUnionTest, IsPlainMinMaxWithoutNormalising) {
   EXPECT_EQ(rectUnion(Rect{0, 0, 10, 10}, Rect{20, -5, 5, 5}), (Rect{0, -5, 25, 15}));
-  // A negative width still takes part, through x as the left and x + width as
+  // A negative width still counts, through x as the left and x + width as
   // the right edge (normalised, its left edge would be -25).
   EXPECT_EQ(rectUnion(Rect{0, 0, 10, 10}, Rect{-20, 0, -5, 10}), (Rect{-20, 0, 30, 10}));
   // A zero-size rectangle far away stretches the union (the platform's would ignore it).

@@ -251,11 +251,11 @@ std::optional<TimerToken> X11Platform::startRepeatingTimer(std::chrono::nanoseco
                                                            std::function<void()> tick) {
   const int fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
   if (fd < 0) return std::nullopt;
-  itimerspec spec{};
-  spec.it_value.tv_nsec = 1;  // first deadline: now
-  spec.it_interval.tv_sec = static_cast<time_t>(interval.count() / 1'000'000'000);
-  spec.it_interval.tv_nsec = static_cast<long>(interval.count() % 1'000'000'000);
-  if (timerfd_settime(fd, 0, &spec, nullptr) != 0) {
+  itimerspec schedule{};
+  schedule.it_value.tv_nsec = 1;  // first deadline: now
+  schedule.it_interval.tv_sec = static_cast<time_t>(interval.count() / 1'000'000'000);
+  schedule.it_interval.tv_nsec = static_cast<long>(interval.count() % 1'000'000'000);
+  if (timerfd_settime(fd, 0, &schedule, nullptr) != 0) {
     ::close(fd);
     return std::nullopt;
   }
@@ -278,7 +278,8 @@ void X11Platform::disableDefaultSignalAction(int signalNumber) {
 
 void X11Platform::addSignalSource(int signalNumber, std::function<void()> handler) {
   signalHandlers_.emplace(signalNumber, std::move(handler));
-  signalFd_ = signalfd(signalFd_, &blockedSignals_, SFD_NONBLOCK | SFD_CLOEXEC);
+  const int fd = signalfd(signalFd_, &blockedSignals_, SFD_NONBLOCK | SFD_CLOEXEC);
+  if (fd >= 0) signalFd_ = fd;
 }
 
 void X11Platform::runPendingSignals() {
