@@ -1,0 +1,89 @@
+// DragDropzoneMonitor: the sidecar's one long-lived object. It watches the
+// mouse through three global event monitors and a 50 ms polling timer, looks
+// at the drag pasteboard, and prints "DRAG_ENTER", "DRAG_EXIT" and
+// "OUTSIDE_CLICK" on standard output.
+//
+// Create it with `create` (it must be owned by a shared_ptr: its handlers and
+// timer hold it weakly and do nothing once it is gone), then call `start()`
+// once. Every member runs on the main thread; there is no locking. Destroying
+// the object does not remove the monitors; `stop()` does.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "core/rect.h"
+#include "core/zones.h"
+#include "port/sidecar_platform.h"
+
+namespace kestrovan::sidecar {
+
+// Whether the pasteboard offers file URLs: readable as file URLs, or offering
+// the file-URL or filenames type. A pasteboard with no type list holds none.
+bool dragPasteboardContainsFiles(DragPasteboardPort& pasteboard);
+
+class DragDropzoneMonitor : public std::enable_shared_from_this<DragDropzoneMonitor> {
+ public:
+  // Reads the drag pasteboard's change count as the inactive count. The
+  // platform must outlive the monitor.
+  static std::shared_ptr<DragDropzoneMonitor> create(const SidecarZones& zones,
+                                                     SidecarPlatform& platform);
+
+  DragDropzoneMonitor(const DragDropzoneMonitor&) = delete;
+  DragDropzoneMonitor& operator=(const DragDropzoneMonitor&) = delete;
+
+  // Installs the drag, mouse-down and mouse-up monitors in that order, then
+  // the polling timer.
+  void start();
+
+  // Removes the monitors and cancels the timer. A second call does nothing.
+  void stop();
+
+  // Writes one output line (the word and a line feed) in one call.
+  void printSignal(std::string_view signal);
+
+  // State, for inspection.
+  bool isInsideZone() const { return isInsideZone_; }
+  std::int64_t inactiveDragPasteboardChangeCount() const {
+    return inactiveDragPasteboardChangeCount_;
+  }
+  std::optional<ScreenPoint> pollingMouseDownStart() const { return pollingMouseDownStart_; }
+  bool pollingIsDragging() const { return pollingIsDragging_; }
+
+ private:
+  DragDropzoneMonitor(const SidecarZones& zones, SidecarPlatform& platform);
+
+  // The file-drag test: false while the change count is the inactive one,
+  // else whether the pasteboard offers files.
+  bool fileDragTest();
+
+  // Enter, stay or exit, given the file-drag test, whether the pointer counts
+  // as entering, and whether it is in the retention zone.
+  void applyZoneRule(bool fileDrag, bool entering, bool inRetention);
+
+  void handleLeftMouseDragged();
+  void handleMouseDown();
+  void handleLeftMouseUp();
+  void pollTick();
+
+  // Installs a handler that calls `member` on this object while it lives.
+  std::optional<MonitorToken> addMonitor(std::uint64_t mask, void (DragDropzoneMonitor::*member)());
+  void startPollingFallback();
+
+  const Rect triggerZone_;
+  const Rect retentionZone_;
+  const Rect clickAllowedZone_;
+  SidecarPlatform& platform_;
+  std::int64_t inactiveDragPasteboardChangeCount_;
+  bool isInsideZone_ = false;
+  std::optional<MonitorToken> dragMonitor_;
+  std::optional<MonitorToken> mouseDownMonitor_;
+  std::optional<MonitorToken> mouseUpMonitor_;
+  std::optional<TimerToken> pollTimer_;
+  std::optional<ScreenPoint> pollingMouseDownStart_;
+  bool pollingIsDragging_ = false;
+};
+
+}  // namespace kestrovan::sidecar

@@ -1,0 +1,28 @@
+// runSidecar: the sidecar program from its arguments to its exit status.
+//
+// Each backend's `main` builds its platform and returns what this returns;
+// everything the program does, in its start-up order, happens here, so a test
+// runs the whole program on a fake platform without a process.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "port/sidecar_platform.h"
+
+namespace kestrovan::sidecar {
+
+// Exit statuses.
+inline constexpr int kExitStopped = 0;         // stopped by SIGINT/SIGTERM, or the loop ended
+inline constexpr int kExitNoWindowServer = 1;  // the window server could not be reached
+inline constexpr int kExitBadCommandLine = 2;  // the command line was rejected
+
+// Reads the command line (the arguments after the program path), connects to
+// the window server, computes the zones, becomes an accessory application,
+// creates the monitor, installs the termination handler, starts the monitor
+// and runs the main loop. A failure writes one line "[KestrovanDragDropzone]
+// Sidecar failed: <reason>" to standard error in one write and returns 2 (bad
+// command line) or 1 (no window server) before anything else happens.
+int runSidecar(std::span<const std::string> arguments, SidecarPlatform& platform);
+
+}  // namespace kestrovan::sidecar

@@ -1,0 +1,19 @@
+// Termination: SIGINT and SIGTERM end the sidecar through `stop()` and exit
+// status 0, never through their default action.
+#pragma once
+
+#include <memory>
+
+#include "core/dropzone_monitor.h"
+#include "port/sidecar_platform.h"
+
+namespace kestrovan::sidecar {
+
+// Takes SIGINT and then SIGTERM away from their default action, then adds a
+// signal source for each whose handler calls `stop()` on the monitor and ends
+// the process with status 0. The handlers hold the monitor strongly. No other
+// signal is touched. Call it before `start()`.
+void installTerminationHandler(const std::shared_ptr<DragDropzoneMonitor>& monitor,
+                               SidecarPlatform& platform);
+
+}  // namespace kestrovan::sidecar

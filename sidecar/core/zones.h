@@ -1,0 +1,23 @@
+// The three screen zones the dropzone monitor tests the pointer against,
+// derived once at start-up from the command line's settings.
+#pragma once
+
+#include "core/arguments.h"
+#include "core/rect.h"
+
+namespace kestrovan::sidecar {
+
+struct SidecarZones {
+  Rect triggerZone;       // where a file drag enters: a square below the tray frame
+  Rect retentionZone;     // where an entered file drag stays inside
+  Rect clickAllowedZone;  // where a button press is no outside click
+
+  friend bool operator==(const SidecarZones&, const SidecarZones&) = default;
+};
+
+// Clamps the zone size to at least 1 (NaN gives 1) and the padding to at
+// least 0 (NaN gives 0), then builds the zones. Without a dropzone frame the
+// retention zone is the trigger zone and the padding is not used.
+SidecarZones computeZones(const SidecarSettings& settings);
+
+}  // namespace kestrovan::sidecar

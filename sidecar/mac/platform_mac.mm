@@ -1,0 +1,158 @@
+// Objective-C++ with ARC: the Objective-C and dispatch objects held in the
+// containers below are strong references that ARC releases.
+#include "mac/platform_mac.h"
+
+#import <AppKit/AppKit.h>
+#import <CoreGraphics/CoreGraphics.h>
+#import <Foundation/Foundation.h>
+#include <dispatch/dispatch.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+namespace kestrovan::sidecar {
+namespace {
+
+NSPasteboard* dragPasteboard() { return [NSPasteboard pasteboardWithName:NSPasteboardNameDrag]; }
+
+void writeToHandle(NSFileHandle* handle, std::string_view bytes) {
+  // writeData: hands the bytes to write(2) unbuffered.
+  [handle writeData:[NSData dataWithBytes:bytes.data() length:bytes.size()]];
+}
+
+}  // namespace
+
+struct MacPlatform::State {
+  std::uint64_t nextToken = 1;
+  std::map<MonitorToken, id> monitors;
+  std::map<TimerToken, dispatch_source_t> timers;
+  // terminationSignalSources: kept alive until the process ends.
+  std::vector<dispatch_source_t> signalSources;
+};
+
+MacPlatform::MacPlatform() : state_(std::make_unique<State>()) {}
+MacPlatform::~MacPlatform() = default;
+
+std::optional<std::string> MacPlatform::connectToWindowServer() {
+  return std::nullopt;  // AppKit connects on first use
+}
+
+void MacPlatform::activateAsAccessory() {
+  // The result is not looked at.
+  [[NSApplication sharedApplication] setActivationPolicy:NSApplicationActivationPolicyAccessory];
+}
+
+ScreenPoint MacPlatform::mouseLocation() {
+  const NSPoint point = [NSEvent mouseLocation];
+  return ScreenPoint{point.x, point.y};
+}
+
+std::uint64_t MacPlatform::pressedMouseButtons() {
+  return static_cast<std::uint64_t>([NSEvent pressedMouseButtons]);
+}
+
+bool MacPlatform::hardwareLeftButtonDown() {
+  return CGEventSourceButtonState(kCGEventSourceStateHIDSystemState, kCGMouseButtonLeft);
+}
+
+std::int64_t MacPlatform::dragPasteboardChangeCount() {
+  return static_cast<std::int64_t>([dragPasteboard() changeCount]);
+}
+
+bool MacPlatform::dragPasteboardCanReadFileURLs() {
+  return [dragPasteboard() canReadObjectForClasses:@[ [NSURL class] ]
+                                           options:@{
+                                             NSPasteboardURLReadingFileURLsOnlyKey : @YES
+                                           }];
+}
+
+std::optional<std::vector<std::string>> MacPlatform::dragPasteboardTypes() {
+  NSArray<NSPasteboardType>* types = [dragPasteboard() types];
+  if (types == nil) return std::nullopt;
+  std::vector<std::string> names;
+  names.reserve(types.count);
+  for (NSPasteboardType type in types) {
+    const char* utf8 = type.UTF8String;
+    names.emplace_back(utf8 != nullptr ? utf8 : "");
+  }
+  return names;
+}
+
+std::optional<MonitorToken> MacPlatform::addGlobalMonitor(std::uint64_t mask,
+                                                          std::function<void()> handler) {
+  id monitor = [NSEvent addGlobalMonitorForEventsMatchingMask:static_cast<NSEventMask>(mask)
+                                                      handler:^(NSEvent* /*event*/) {
+                                                        handler();
+                                                      }];
+  if (monitor == nil) return std::nullopt;
+  const MonitorToken token = state_->nextToken++;
+  state_->monitors[token] = monitor;
+  return token;
+}
+
+void MacPlatform::removeMonitor(MonitorToken token) {
+  const auto found = state_->monitors.find(token);
+  if (found == state_->monitors.end()) return;
+  [NSEvent removeMonitor:found->second];
+  state_->monitors.erase(found);
+}
+
+std::optional<TimerToken> MacPlatform::startRepeatingTimer(std::chrono::nanoseconds interval,
+                                                           std::function<void()> tick) {
+  dispatch_source_t timer =
+      dispatch_source_create(DISPATCH_SOURCE_TYPE_TIMER, 0, 0, dispatch_get_main_queue());
+  if (timer == nil) return std::nullopt;
+  dispatch_source_set_timer(timer, dispatch_time(DISPATCH_TIME_NOW, 0),
+                            static_cast<std::uint64_t>(interval.count()), 0);
+  dispatch_source_set_event_handler(timer, ^{
+    tick();
+  });
+  dispatch_resume(timer);
+  const TimerToken token = state_->nextToken++;
+  state_->timers[token] = timer;
+  return token;
+}
+
+void MacPlatform::cancelTimer(TimerToken token) {
+  const auto found = state_->timers.find(token);
+  if (found == state_->timers.end()) return;
+  dispatch_source_cancel(found->second);
+  state_->timers.erase(found);
+}
+
+void MacPlatform::disableDefaultSignalAction(int signalNumber) {
+  // Ignored signals still reach dispatch signal sources (they watch through
+  // kqueue, which sees a signal whatever its disposition).
+  signal(signalNumber, SIG_IGN);
+}
+
+void MacPlatform::addSignalSource(int signalNumber, std::function<void()> handler) {
+  dispatch_source_t source =
+      dispatch_source_create(DISPATCH_SOURCE_TYPE_SIGNAL, static_cast<uintptr_t>(signalNumber), 0,
+                             dispatch_get_main_queue());
+  if (source == nil) return;
+  dispatch_source_set_event_handler(source, ^{
+    handler();
+  });
+  dispatch_resume(source);
+  state_->signalSources.push_back(source);
+}
+
+int MacPlatform::runMainLoop() {
+  [[NSRunLoop mainRunLoop] run];
+  return 0;
+}
+
+void MacPlatform::exitProcess(int status) { std::exit(status); }
+
+void MacPlatform::writeStandardOutput(std::string_view bytes) {
+  writeToHandle([NSFileHandle fileHandleWithStandardOutput], bytes);
+}
+
+void MacPlatform::writeStandardError(std::string_view bytes) {
+  writeToHandle([NSFileHandle fileHandleWithStandardError], bytes);
+}
+
+}  // namespace kestrovan::sidecar

@@ -1,0 +1,354 @@
+// The sidecar as a separate process, seen from outside as the host
+// application sees it: its command line without a display, and its output
+// under a private Xvfb, driven by xdotool (XTEST) and a drag source fixture
+// that owns XdndSelection.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/child_process.h"
+#include "tests/e2e/xvfb_server.h"
+
+namespace kestrovan::sidecar::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kSidecar = KESTROVAN_SIDECAR_PATH;
+const std::string kFixture = KESTROVAN_DRAG_SOURCE_FIXTURE_PATH;
+const std::string kFailed = "[KestrovanDragDropzone] Sidecar failed: ";
+
+// Waits for lines that must come, and for silence that must hold.
+constexpr Milliseconds kLineTimeout = 3000ms;
+constexpr Milliseconds kQuiet = 300ms;
+// A little over two polling ticks: enough for the sidecar to sample a press.
+constexpr Milliseconds kTwoTicks = 120ms;
+
+int exitCode(std::optional<int> status) {
+  if (!status) return -1000;
+  if (WIFSIGNALED(*status)) return -WTERMSIG(*status);
+  return WEXITSTATUS(*status);
+}
+
+// ---------------------------------------------------------------- no display
+
+struct CommandLineCase {
+  std::vector<std::string> arguments;
+  std::string line;
+  int status;
+};
+
+class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {};
+
+TEST_P(CommandLineTest, FailsWithOneLineOnStandardErrorAndNothingOnStandardOutput) {
+  std::vector<std::string> argv{kSidecar};
+  argv.insert(argv.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+  ChildProcess sidecar(argv, {{"DISPLAY", std::nullopt},
+                              {"WAYLAND_DISPLAY", std::nullopt},
+                              {"XDG_SESSION_TYPE", std::nullopt}});
+  sidecar.closeInput();
+  EXPECT_EQ(exitCode(sidecar.waitForExit(5000ms)), GetParam().status);
+  EXPECT_EQ(sidecar.readToEnd(1000ms), "");
+  EXPECT_EQ(sidecar.readAllErrors(1000ms), kFailed + GetParam().line + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CommandLineTest,
+    ::testing::Values(
+        CommandLineCase{{}, "Missing --tray-frame x,y,width,height.", 2},
+        CommandLineCase{{"--zone-size", "10"}, "Missing --tray-frame x,y,width,height.", 2},
+        CommandLineCase{{"--tray-frame"}, "Missing value for --tray-frame.", 2},
+        CommandLineCase{
+            {"--tray-frame", "1,2,3"}, "Expected rect as x,y,width,height, received 1,2,3.", 2},
+        CommandLineCase{{"--tray-frame", "1, 2,3,4"}, "Expected a number, received  2.", 2},
+        CommandLineCase{{"--zone-size", "--tray-frame", "1,2,3,4"},
+                        "Expected a number, received --tray-frame.",
+                        2},
+        CommandLineCase{{"--tray-frame", "1,2,3,4", "--dropzone-padding", "1e999x"},
+                        "Expected a number, received 1e999x.",
+                        2},
+        // A good command line without a display fails only then, with status 1.
+        CommandLineCase{{"--tray-frame", "100,700,200,30"},
+                        "Cannot open the X display: DISPLAY is not set.",
+                        1}));
+
+TEST(NoDisplayTest, UnreachableDisplayEndsWithStatus1) {
+  ChildProcess sidecar({kSidecar, "--tray-frame", "100,700,200,30"},
+                       {{"DISPLAY", ":54321"},
+                        {"XDG_SESSION_TYPE", std::nullopt},
+                        {"WAYLAND_DISPLAY", std::nullopt}});
+  sidecar.closeInput();
+  EXPECT_EQ(exitCode(sidecar.waitForExit(5000ms)), 1);
+  EXPECT_EQ(sidecar.readToEnd(1000ms), "");
+  EXPECT_EQ(sidecar.readAllErrors(1000ms), kFailed + "Cannot open the X display \":54321\".\n");
+}
+
+// ---------------------------------------------------------------- under Xvfb
+
+// Screen points in the sidecar's y-up space on the 1280x800 screen, for the
+// tray frame 100,700,200,30 and the dropzone frame 400,300,300,200 with the
+// default padding of 20:
+//   triggerZone      x 150..250, y 600..700
+//   retentionZone    x 150..720, y 280..700
+//   clickAllowedZone x 100..700, y 300..730
+struct Point {
+  int x;
+  int y;
+};
+constexpr Point kInTrigger{200, 650};
+constexpr Point kInTriggerToo{230, 620};
+constexpr Point kInRetentionOnly{600, 400};
+constexpr Point kRetentionOutsideClickAllowed{710, 400};
+constexpr Point kOnTray{200, 715};
+constexpr Point kOutsideAll{1100, 100};
+constexpr Point kDragStart{1000, 650};
+
+// Started by the first test that needs it, stopped after the last test.
+std::unique_ptr<XvfbServer>& serverSlot() {
+  static std::unique_ptr<XvfbServer> server;
+  return server;
+}
+XvfbServer& xserver() {
+  if (!serverSlot()) serverSlot() = std::make_unique<XvfbServer>();
+  return *serverSlot();
+}
+class XvfbEnvironment : public ::testing::Environment {
+ public:
+  void TearDown() override { serverSlot().reset(); }
+};
+[[maybe_unused]] ::testing::Environment* const kXvfbEnvironment =
+    ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
+
+class SidecarUnderXvfbTest : public ::testing::Test {
+ protected:
+  EnvironmentChanges environment(const EnvironmentChanges& extra = {}) {
+    EnvironmentChanges changes{{"DISPLAY", xserver().display()},
+                               {"XDG_SESSION_TYPE", std::nullopt},
+                               {"WAYLAND_DISPLAY", std::nullopt}};
+    for (const auto& [name, value] : extra) changes[name] = value;
+    return changes;
+  }
+
+  // Runs one xdotool command chain to its end.
+  void xdotool(std::vector<std::string> words) {
+    words.insert(words.begin(), "/usr/bin/xdotool");
+    ASSERT_EQ(exitCode(runToEnd(words, 5000ms, environment())), 0) << words[1];
+  }
+  static std::vector<std::string> moveTo(Point p) {
+    return {"mousemove", std::to_string(p.x), std::to_string(XvfbServer::kHeight - p.y)};
+  }
+  void move(Point p) { xdotool(moveTo(p)); }
+
+  void startSidecar(const EnvironmentChanges& extra = {}) {
+    move(kOutsideAll);
+    sidecar = std::make_unique<ChildProcess>(
+        std::vector<std::string>{kSidecar, "--tray-frame", "100,700,200,30", "--dropzone-frame",
+                                 "400,300,300,200"},
+        environment(extra));
+    // Nothing is printed at start-up; the sidecar is listening once an outside
+    // click comes back. A click before its monitors are installed is lost, so
+    // retry; a retry can leave a second, late answer, which is drained here.
+    for (int attempt = 0; attempt < 25; ++attempt) {
+      xdotool({"click", "1"});
+      if (const auto line = sidecar->readLine(200ms)) {
+        ASSERT_EQ(*line, "OUTSIDE_CLICK");
+        if (attempt > 0) {
+          const std::string late = sidecar->readFor(kQuiet);
+          ASSERT_TRUE(late.empty() || late == "OUTSIDE_CLICK\n") << late;
+        }
+        return;
+      }
+    }
+    FAIL() << "the sidecar never reported an outside click";
+  }
+
+  std::unique_ptr<ChildProcess> startSource(const std::string& offer) {
+    auto source = std::make_unique<ChildProcess>(
+        std::vector<std::string>{kFixture, "--offer", offer}, environment());
+    EXPECT_EQ(source->readLine(5000ms), "OWNED");
+    return source;
+  }
+
+  // Presses at the drag start (an outside click, as drags from other
+  // applications start outside the tray), then a source takes XdndSelection.
+  std::unique_ptr<ChildProcess> beginDrag(const std::string& offer) {
+    move(kDragStart);
+    xdotool({"mousedown", "1"});
+    EXPECT_EQ(sidecar->readLine(kLineTimeout), "OUTSIDE_CLICK");
+    auto source = startSource(offer);
+    std::this_thread::sleep_for(kTwoTicks);  // the polling start point is sampled here
+    return source;
+  }
+
+  // Moves into the trigger zone during a file drag. Should the sidecar have
+  // sampled the press late (a loaded machine), its start point is already in
+  // the zone and a further move of more than 6 points starts the drag.
+  void enterTrigger() {
+    move(kInTrigger);
+    std::optional<std::string> line = sidecar->readLine(500ms);
+    if (!line) {
+      move(kInTriggerToo);
+      line = sidecar->readLine(kLineTimeout);
+    }
+    EXPECT_EQ(line, "DRAG_ENTER");
+  }
+
+  void expectLine(const char* expected) { EXPECT_EQ(sidecar->readLine(kLineTimeout), expected); }
+  void expectQuiet() { EXPECT_EQ(sidecar->readFor(kQuiet), ""); }
+
+  void TearDown() override {
+    if (!sidecar) return;
+    // Leave the button up for the next test.
+    runToEnd({"/usr/bin/xdotool", "mouseup", "1"}, 5000ms, environment());
+  }
+
+  std::unique_ptr<ChildProcess> sidecar;
+};
+
+TEST_F(SidecarUnderXvfbTest, FileDragEntersOnceStaysInRetentionAndExitsOnce) {
+  startSidecar();
+  auto source = beginDrag("files");
+  source->writeLine("grab");  // as a dragging source does; raw events still arrive
+  ASSERT_EQ(source->readLine(5000ms), "GRABBED");
+  move(kInRetentionOnly);  // crossing retention without the trigger: nothing
+  expectQuiet();
+  enterTrigger();
+  move(kInTriggerToo);
+  move(kInRetentionOnly);
+  expectQuiet();
+  move(kInTrigger);
+  expectQuiet();
+  move(kOutsideAll);
+  expectLine("DRAG_EXIT");
+  move(kDragStart);
+  expectQuiet();
+}
+
+TEST_F(SidecarUnderXvfbTest, ReleaseOutsideRetentionExitsOnce) {
+  startSidecar();
+  auto source = beginDrag("files");
+  enterTrigger();
+  std::vector<std::string> chain = moveTo(kOutsideAll);
+  chain.insert(chain.end(), {"mouseup", "1"});
+  xdotool(chain);
+  expectLine("DRAG_EXIT");
+  expectQuiet();
+}
+
+TEST_F(SidecarUnderXvfbTest, DropInsideRetentionStaysInsideUntilThePointerLeaves) {
+  startSidecar();
+  auto source = beginDrag("files");
+  enterTrigger();
+  move(kInRetentionOnly);
+  xdotool({"mouseup", "1"});
+  expectQuiet();
+  move(kOutsideAll);
+  expectLine("DRAG_EXIT");
+}
+
+TEST_F(SidecarUnderXvfbTest, TextOnlyDragGivesNothing) {
+  startSidecar();
+  auto source = beginDrag("text");
+  move(kInTrigger);
+  expectQuiet();
+  move(kInTriggerToo);
+  expectQuiet();
+  move(kOutsideAll);
+  xdotool({"mouseup", "1"});
+  expectQuiet();
+  // Still listening: the next line is this click's.
+  xdotool({"click", "1"});
+  expectLine("OUTSIDE_CLICK");
+}
+
+TEST_F(SidecarUnderXvfbTest, StaleSelectionGivesNothingUntilANewDrag) {
+  auto stale = startSource("files");  // owned before the sidecar starts
+  startSidecar();
+  move(kDragStart);
+  xdotool({"mousedown", "1"});
+  expectLine("OUTSIDE_CLICK");
+  std::this_thread::sleep_for(kTwoTicks);
+  move(kInTrigger);
+  expectQuiet();
+  move(kInTriggerToo);
+  expectQuiet();
+  // The same owner taking the selection again is a new drag.
+  stale->writeLine("own");
+  ASSERT_EQ(stale->readLine(5000ms), "OWNED");
+  enterTrigger();
+}
+
+TEST_F(SidecarUnderXvfbTest, EveryPressOutsideClickAllowedIsAnOutsideClick) {
+  startSidecar();
+  xdotool({"click", "1"});
+  xdotool({"click", "3"});
+  xdotool({"click", "2"});
+  xdotool({"click", "1"});
+  for (int i = 0; i < 4; ++i) expectLine("OUTSIDE_CLICK");
+  xdotool({"click", "4"});  // the wheel is no press
+  xdotool({"click", "5"});
+  move(kOnTray);
+  xdotool({"click", "1"});
+  move(kInRetentionOnly);
+  xdotool({"click", "3"});
+  expectQuiet();
+}
+
+TEST_F(SidecarUnderXvfbTest, OutsideClickDuringADragEndsItAndTheDragEntersAgain) {
+  startSidecar();
+  auto source = beginDrag("files");
+  enterTrigger();
+  move(kRetentionOutsideClickAllowed);
+  expectQuiet();
+  xdotool({"click", "3"});
+  expectLine("OUTSIDE_CLICK");
+  enterTrigger();
+}
+
+struct SignalCase {
+  int signalNumber;
+  bool inside;
+};
+
+class TerminationTest : public SidecarUnderXvfbTest,
+                        public ::testing::WithParamInterface<SignalCase> {};
+
+TEST_P(TerminationTest, EndsWithStatus0AndNoFurtherOutput) {
+  startSidecar();
+  std::unique_ptr<ChildProcess> source;
+  if (GetParam().inside) {
+    source = beginDrag("files");
+    enterTrigger();
+  }
+  sidecar->sendSignal(GetParam().signalNumber);
+  EXPECT_EQ(exitCode(sidecar->waitForExit(5000ms)), 0);
+  EXPECT_EQ(sidecar->readToEnd(1000ms), "");
+  EXPECT_EQ(sidecar->readAllErrors(1000ms), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, TerminationTest,
+                         ::testing::Values(SignalCase{SIGTERM, false}, SignalCase{SIGTERM, true},
+                                           SignalCase{SIGINT, false}, SignalCase{SIGINT, true}),
+                         [](const auto& info) {
+                           return std::string(info.param.signalNumber == SIGINT ? "SIGINT"
+                                                                                : "SIGTERM") +
+                                  (info.param.inside ? "_Inside" : "_Idle");
+                         });
+
+TEST_F(SidecarUnderXvfbTest, WaylandSessionWarnsOnStandardErrorAndGoesOn) {
+  startSidecar({{"XDG_SESSION_TYPE", "wayland"}});
+  sidecar->sendSignal(SIGTERM);
+  EXPECT_EQ(exitCode(sidecar->waitForExit(5000ms)), 0);
+  EXPECT_EQ(sidecar->readToEnd(1000ms), "");
+  EXPECT_EQ(sidecar->readAllErrors(1000ms),
+            "[KestrovanDragDropzone] Warning: this is a Wayland session; through XWayland the "
+            "sidecar sees the pointer only over X11 windows and misses most drags.\n");
+}
+
+}  // namespace
+}  // namespace kestrovan::sidecar::e2e

@@ -1,0 +1,30 @@
+// XvfbServer: a private Xvfb for one test program, on a display number the
+// server picks itself (-displayfd), so parallel test programs never collide.
+// Stopped (and reaped) by the destructor.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "tests/e2e/child_process.h"
+
+namespace kestrovan::sidecar::e2e {
+
+class XvfbServer {
+ public:
+  static constexpr int kWidth = 1280;
+  static constexpr int kHeight = 800;
+
+  // Starts Xvfb and waits (bounded) until it accepts connections.
+  XvfbServer();
+  ~XvfbServer();
+
+  // The DISPLAY value, for example ":3".
+  const std::string& display() const { return display_; }
+
+ private:
+  std::unique_ptr<ChildProcess> server_;
+  std::string display_;
+};
+
+}  // namespace kestrovan::sidecar::e2e

@@ -1,0 +1,77 @@
+// A started DragDropzoneMonitor on a FakePlatform, with the worked example's
+// zones (tray 100,800,200,30; dropzone 400,500,300,200; padding 20) and named
+// points in and around them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/dropzone_monitor.h"
+#include "core/zones.h"
+#include "port/event_monitor_port.h"
+#include "tests/fake_platform.h"
+
+namespace kestrovan::sidecar::testing {
+
+// triggerZone (150,700,100,100); retentionZone (150,480,570,320);
+// clickAllowedZone (100,500,600,330).
+inline SidecarZones exampleZones() {
+  SidecarSettings settings;
+  settings.trayFrame = Rect{100, 800, 200, 30};
+  settings.dropzoneFrame = Rect{400, 500, 300, 200};
+  return computeZones(settings);
+}
+
+inline constexpr ScreenPoint kInTrigger{200, 750};
+inline constexpr ScreenPoint kInTriggerToo{230, 720};
+inline constexpr ScreenPoint kInRetentionOnly{500, 600};   // retention and click-allowed
+inline constexpr ScreenPoint kClickAllowedOnly{120, 820};  // on the tray, outside retention
+inline constexpr ScreenPoint kOutsideAll{1000, 100};
+inline constexpr ScreenPoint kOutsideAllToo{50, 50};
+
+class MonitorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    monitor = DragDropzoneMonitor::create(exampleZones(), platform);
+    monitor->start();
+    platform.clearCalls();
+  }
+
+  // Left-mouse-dragged event at `point` (the button is down).
+  void dragTo(ScreenPoint point) {
+    platform.pointer = point;
+    platform.pressedButtons |= 1;
+    platform.hardwareLeftDown = true;
+    platform.fireEvent(kLeftMouseDraggedMask);
+  }
+  void pressAt(ScreenPoint point, std::uint64_t mask = kLeftMouseDownMask) {
+    platform.pointer = point;
+    if (mask == kLeftMouseDownMask) {
+      platform.pressedButtons |= 1;
+      platform.hardwareLeftDown = true;
+    }
+    platform.fireEvent(mask);
+  }
+  void releaseAt(ScreenPoint point) {
+    platform.pointer = point;
+    platform.pressedButtons &= ~std::uint64_t{1};
+    platform.hardwareLeftDown = false;
+    platform.fireEvent(kLeftMouseUpMask);
+  }
+  // Output lines since the start, without their line feeds.
+  std::vector<std::string> lines() const {
+    std::vector<std::string> result;
+    for (const std::string& write : platform.outputWrites) {
+      result.push_back(write.substr(0, write.size() - 1));
+    }
+    return result;
+  }
+
+  FakePlatform platform;
+  std::shared_ptr<DragDropzoneMonitor> monitor;
+};
+
+}  // namespace kestrovan::sidecar::testing

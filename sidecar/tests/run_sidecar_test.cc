@@ -1,0 +1,140 @@
+// The whole program on the fake platform: start-up order, termination by
+// SIGINT and SIGTERM in every state, and the failure paths.
+#include "core/run_sidecar.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+
+#include "tests/fake_platform.h"
+#include "tests/monitor_fixture.h"
+
+namespace kestrovan::sidecar::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+using std::chrono::milliseconds;
+
+const Lines kExampleArguments{"--tray-frame",    "100,800,200,30",     "--dropzone-frame",
+                              "400,500,300,200", "--dropzone-padding", "20"};
+
+TEST(RunSidecarTest, StartsUpInOrderAndPrintsNothing) {
+  FakePlatform platform;
+  EXPECT_EQ(runSidecar(kExampleArguments, platform), 0);  // the loop ran out by itself
+  EXPECT_EQ(
+      platform.calls,
+      (Lines{"connectToWindowServer", "activateAsAccessory", "dragPasteboardChangeCount",
+             "disableDefaultSignalAction 2", "disableDefaultSignalAction 15", "addSignalSource 2",
+             "addSignalSource 15", "addGlobalMonitor 64", "addGlobalMonitor 33554442",
+             "addGlobalMonitor 4", "startRepeatingTimer 50000000", "runMainLoop"}));
+  EXPECT_TRUE(platform.outputWrites.empty());
+  EXPECT_TRUE(platform.errorWrites.empty());
+}
+
+TEST(RunSidecarTest, NoWindowServerEndsWithStatus1AfterTheCommandLine) {
+  FakePlatform platform;
+  platform.connectFailure = "Cannot open the X display \":99\".";
+  EXPECT_EQ(runSidecar(kExampleArguments, platform), 1);
+  EXPECT_EQ(platform.errorWrites,
+            Lines{"[KestrovanDragDropzone] Sidecar failed: Cannot open the X display \":99\".\n"});
+  EXPECT_EQ(platform.calls, (Lines{"connectToWindowServer", "writeStandardError"}));
+  EXPECT_TRUE(platform.outputWrites.empty());
+}
+
+TEST(RunSidecarTest, OtherSignalsKeepTheirDefaultAction) {
+  FakePlatform platform;
+  platform.mainLoopScript = [&] { platform.deliverSignal(SIGHUP); };
+  runSidecar(kExampleArguments, platform);
+  EXPECT_EQ(platform.killedBySignal, SIGHUP);
+}
+
+// Scripts that bring the running sidecar into one of its states.
+struct StateScript {
+  const char* name;
+  std::function<void(FakePlatform&)> reach;
+  Lines outputBeforeSignal;
+};
+
+void reachInside(FakePlatform& p) {
+  p.tick();
+  p.beginPasteboardDrag(true);
+  p.pointer = kOutsideAll;
+  p.pressedButtons = 1;
+  p.tick();
+  p.pointer = kInTrigger;
+  p.fireEvent(kLeftMouseDraggedMask);
+}
+
+const StateScript kStates[] = {
+    {"Idle", [](FakePlatform& p) { p.advance(milliseconds(120)); }, {}},
+    {"Pressed",
+     [](FakePlatform& p) {
+       p.pointer = kInTrigger;
+       p.pressedButtons = 1;
+       p.advance(milliseconds(60));
+     },
+     {}},
+    {"InsideWhileDragging", reachInside, {"DRAG_ENTER\n"}},
+    {"InsideAfterDropInRetention",
+     [](FakePlatform& p) {
+       reachInside(p);
+       p.pointer = kInRetentionOnly;
+       p.pressedButtons = 0;
+       p.fireEvent(kLeftMouseUpMask);
+       p.tick();
+     },
+     {"DRAG_ENTER\n"}},
+    {"AfterOutsideClick",
+     [](FakePlatform& p) {
+       p.pointer = kOutsideAll;
+       p.fireEvent(kRightMouseDownMask);
+     },
+     {"OUTSIDE_CLICK\n"}},
+};
+
+struct TerminationCase {
+  int signalNumber;
+  const StateScript* state;
+};
+
+class TerminationTest : public ::testing::TestWithParam<TerminationCase> {};
+
+TEST_P(TerminationTest, StopsAndExitsWithStatus0PrintingNothingMore) {
+  FakePlatform platform;
+  platform.mainLoopScript = [&] {
+    GetParam().state->reach(platform);
+    ASSERT_EQ(platform.outputWrites, GetParam().state->outputBeforeSignal);
+    platform.clearCalls();
+    platform.deliverSignal(GetParam().signalNumber);
+    // Whatever would come next is never delivered to a gone process.
+    platform.pointer = kOutsideAll;
+    platform.pressedButtons = 0;
+    platform.fireEvent(kLeftMouseUpMask | kLeftMouseDownMask);
+    platform.advance(milliseconds(200));
+  };
+  EXPECT_EQ(runSidecar(kExampleArguments, platform), 0);
+  EXPECT_FALSE(platform.killedBySignal.has_value());
+  EXPECT_EQ(platform.calls, (Lines{"removeMonitor 1", "removeMonitor 2", "removeMonitor 3",
+                                   "cancelTimer 4", "exitProcess 0"}));
+  EXPECT_EQ(platform.outputWrites, GetParam().state->outputBeforeSignal);
+  EXPECT_TRUE(platform.errorWrites.empty());
+}
+
+std::vector<TerminationCase> terminationCases() {
+  std::vector<TerminationCase> cases;
+  for (const int signalNumber : {SIGINT, SIGTERM}) {
+    for (const StateScript& state : kStates) cases.push_back({signalNumber, &state});
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(SignalsAndStates, TerminationTest, ::testing::ValuesIn(terminationCases()),
+                         [](const auto& info) {
+                           return std::string(info.param.signalNumber == SIGINT ? "SIGINT_"
+                                                                                : "SIGTERM_") +
+                                  info.param.state->name;
+                         });
+
+}  // namespace
+}  // namespace kestrovan::sidecar::testing
