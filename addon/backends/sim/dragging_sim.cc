@@ -147,9 +147,7 @@ DraggingSessionPtr beginDraggingSession(const ViewPtr& view,
   }
   drag->viewId = simView->id;
   drag->windowNumber = viewWindow->number;
-  drag->eventSerial = simEvent->serial;
-  drag->eventType = simEvent->eventType;
-  drag->eventMadeByApplication = simEvent->madeByApplication;
+  drag->event = simEvent;
   sim::drags().push_back(drag);
   // AppKit asks the source as soon as the drag begins (and again as it moves).
   std::shared_ptr<DragSessionClient> client = peer->client();

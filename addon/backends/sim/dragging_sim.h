@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop_sim.h"
 #include "port/dragging.h"
 
 namespace kestrovan::sim {
@@ -75,9 +76,7 @@ class SimDrag final : public port::DraggingSession {
   std::vector<std::shared_ptr<SimDraggingItem>> items;
   std::string viewId;
   int64_t windowNumber = 0;
-  uint64_t eventSerial = 0;
-  uint64_t eventType = 0;
-  bool eventMadeByApplication = false;
+  std::shared_ptr<const SimEvent> event;  // the event the drag was begun from
   bool animates = false;
   SourceAnswers sourceAnswers;
 };
