@@ -200,7 +200,7 @@ describe('the monitor', () => {
     }
   });
 
-  test('a losing content view counts as outside', () => {
+  test('a window that has lost its content view counts as outside', () => {
     const w = pressedInWindow();
     let fired = 0;
     addon.armPromiseDragOnWindowExit(w, () => fired++);
