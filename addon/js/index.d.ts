@@ -11,18 +11,23 @@ export interface PromiseDragItem {
   promiseId: string;
   /** Exactly "file" or "directory" (case-sensitive). */
   kind: 'file' | 'directory';
-  /** The file or folder name the drop target creates; never empty. */
+  /**
+   * The file or folder name the drop target creates; never empty. Its extension
+   * gives the promised file type (public.data when none is known); a
+   * "directory" is always public.folder.
+   */
   suggestedName: string;
   /**
    * Path of an existing local copy. When given (and not empty) the item is
-   * dragged as that file and no write request is ever made for it.
+   * dragged as that file and no write request is ever made for it. The path
+   * is not checked.
    */
   filePath?: string;
 }
 
 /** The request passed to startPromiseDrag. */
 export interface PromiseDragRequest {
-  /** Identifier of this drag; non-empty. Sent back with every write request. */
+  /** Identifier of this drag; non-empty. Sent back with every write request; not checked for uniqueness. */
   sessionId: string;
   /** At least one item. */
   items: PromiseDragItem[];
@@ -46,7 +51,11 @@ export interface PromiseWriteRequest {
 /** Called in a later turn of the main queue for each promised file a drop target asks for. Its result is ignored. */
 export type PromiseWriteCallback = (request: PromiseWriteRequest) => unknown;
 
-/** Called once, with no arguments, when the cursor leaves the armed window with the left button held. */
+/**
+ * Called at most once per arming, with no arguments and `this` undefined, when
+ * the cursor leaves the armed window's content view with the left button held.
+ * Its result is ignored.
+ */
 export type WindowExitCallback = () => unknown;
 
 /** "back" or "forward". Return exactly `true` to consume the event. */
@@ -59,9 +68,17 @@ export function performAlignmentFeedback(): boolean;
 export function installDragRegionScrollForwarding(): boolean;
 
 /**
- * Arms a one-shot trigger: `callback` runs when the cursor, with the left
- * button held, leaves the window's content view (at once, before this returns,
- * when it is already outside). Releasing the button disarms it.
+ * Arms a one-shot trigger: `callback` runs synchronously when a left drag of
+ * the window leaves its content view (at once, before this returns, when the
+ * cursor is already outside). A `windowNumber` that names no window, or is not
+ * a number, means the key window, then the main window. Releasing the left
+ * button anywhere, disarmPromiseDrag, or a new arming cancels it without
+ * calling it. Called from inside the callback, startPromiseDrag begins the drag
+ * from the crossing event.
+ *
+ * True when armed or fired at once. False when the left button is not held,
+ * there is no window with a content view, or the arguments are wrong (an
+ * earlier arming then stays armed; otherwise every call cancels it first).
  */
 export function armPromiseDragOnWindowExit(windowNumber: number, callback: WindowExitCallback): boolean;
 
@@ -71,7 +88,15 @@ export function disarmPromiseDrag(): boolean;
 /** Sets an open write's progress, 0 to 1 (clamped). True when an open write holds the token. */
 export function updatePromiseWriteProgress(completionToken: string, fractionCompleted: number): boolean;
 
-/** Begins a drag of promised files while the left button is held. True once the drag has begun. */
+/**
+ * Begins a drag of promised files while the left button is held, showing one
+ * badged image for all items and offering the copy operation. True once the
+ * drag has begun; false (keeping nothing, with one log line saying why) for a
+ * missing or empty sessionId, items that are not a non-empty array of valid
+ * items, no source window with a content view, the left button not held, or no
+ * event to begin the drag with. The write callback is kept until the drag has
+ * ended and its writes are complete.
+ */
 export function startPromiseDrag(request: PromiseDragRequest, writeCallback: PromiseWriteCallback): boolean;
 
 /**

@@ -28,6 +28,8 @@ for (const [how, ending] of [
   ['by running out of work', ''],
   ['through process.exit', 'process.exit(0);'],
   ['from inside a callback', 'h.postCall(() => process.exit(0)); d.runMainQueue();'],
+  ['with the drag ended and its idle check pending', 'd.endDrag(d.drags()[0].id, { x: 0, y: 0 }, 0);'],
+  ['after the session retired', 'd.endDrag(d.drags()[0].id, { x: 0, y: 0 }, 0); d.advanceClock(30);'],
 ]) {
   test(`exits with status 0 ${how}`, () => {
     const child = spawnSync(process.execPath, ['-e', setup + ending], { encoding: 'utf8' });

@@ -1,1 +1,288 @@
-// dragging on AppKit.
+// Dragging on AppKit: FilePromiseProvider, the peer AppKit holds as a drag's
+// source and its providers' delegate, dragging items and dragging sessions.
+// It translates; the core's session decides every answer.
+
+#import <AppKit/AppKit.h>
+#import <Foundation/Foundation.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "objects_mac.h"
+#include "port/dragging.h"
+
+using kestrovan::PromiseItemPtr;
+using kestrovan::port::DragSessionClient;
+
+namespace {
+
+NSString* toNSString(const std::string& text) {
+  NSString* string = [[NSString alloc] initWithBytes:text.data()
+                                              length:text.size()
+                                            encoding:NSUTF8StringEncoding];
+  return string ?: @"";
+}
+
+std::string fromNSString(NSString* string) {
+  const char* utf8 = string.UTF8String;
+  return utf8 ? std::string(utf8) : std::string();
+}
+
+}  // namespace
+
+// The item a provider carries, boxed so an Objective-C property can hold it.
+__attribute__((objc_runtime_name("KestrovanPromiseItemBox")))
+@interface KestrovanPromiseItemBox : NSObject
+- (instancetype)initWithItem:(PromiseItemPtr)item;
+- (PromiseItemPtr)item;
+@end
+
+@implementation KestrovanPromiseItemBox {
+  PromiseItemPtr _item;
+}
+
+- (instancetype)initWithItem:(PromiseItemPtr)item {
+  self = [super init];
+  if (self) _item = std::move(item);
+  return self;
+}
+
+- (PromiseItemPtr)item {
+  return _item;
+}
+
+@end
+
+// A file-promise provider that carries the item it promises. Registered under
+// a prefixed runtime name: Objective-C classes share one namespace in the host.
+__attribute__((objc_runtime_name("KestrovanFilePromiseProvider")))
+@interface FilePromiseProvider : NSFilePromiseProvider
+@property(nonatomic, strong, nullable) KestrovanPromiseItemBox* kestrovanItem;
+@end
+
+@implementation FilePromiseProvider
+
+- (instancetype)init {
+  _kestrovanItem = nil;
+  self = [super init];
+  return self;
+}
+
+@end
+
+// What AppKit holds as a drag's source and as its providers' delegate. It
+// refers to the core's session weakly (the session owns this peer) and answers
+// through the detached client once the session has gone.
+__attribute__((objc_runtime_name("KestrovanDragSessionPeer")))
+@interface KestrovanDragSessionPeer : NSObject<NSDraggingSource, NSFilePromiseProviderDelegate>
+- (instancetype)initWithClient:(std::weak_ptr<DragSessionClient>)client;
+@end
+
+namespace {
+
+// A provider as the core sees it.
+class MacFilePromiseProvider final : public kestrovan::port::FilePromiseProvider {
+ public:
+  explicit MacFilePromiseProvider(NSFilePromiseProvider* provider) : provider_(provider) {}
+  bool isKestrovanProvider() const override {
+    return [provider_ isKindOfClass:[::FilePromiseProvider class]];
+  }
+  PromiseItemPtr kestrovanItem() const override {
+    if (!isKestrovanProvider()) return nullptr;
+    KestrovanPromiseItemBox* box = static_cast<::FilePromiseProvider*>(provider_).kestrovanItem;
+    return box ? [box item] : nullptr;
+  }
+  std::string fileType() const override { return fromNSString(provider_.fileType); }
+
+ private:
+  NSFilePromiseProvider* __strong provider_;
+};
+
+}  // namespace
+
+@implementation KestrovanDragSessionPeer {
+  std::weak_ptr<DragSessionClient> _client;
+}
+
+- (instancetype)initWithClient:(std::weak_ptr<DragSessionClient>)client {
+  self = [super init];
+  if (self) _client = std::move(client);
+  return self;
+}
+
+// The client, held for the call.
+- (std::shared_ptr<DragSessionClient>)client {
+  if (auto client = _client.lock()) return client;
+  return std::shared_ptr<DragSessionClient>(std::shared_ptr<void>(),
+                                            &kestrovan::port::detachedDragSessionClient());
+}
+
+- (NSString*)filePromiseProvider:(NSFilePromiseProvider*)filePromiseProvider
+                 fileNameForType:(NSString*)fileType {
+  MacFilePromiseProvider provider(filePromiseProvider);
+  return toNSString(
+      [self client]->filePromiseProviderFileNameForType(provider, fromNSString(fileType)));
+}
+
+- (NSOperationQueue*)operationQueueForFilePromiseProvider:
+    (NSFilePromiseProvider*)filePromiseProvider {
+  MacFilePromiseProvider provider(filePromiseProvider);
+  switch ([self client]->operationQueueForFilePromiseProvider(provider)) {
+    case kestrovan::port::OperationQueue::kMain:
+      return NSOperationQueue.mainQueue;
+  }
+  return NSOperationQueue.mainQueue;
+}
+
+- (void)filePromiseProvider:(NSFilePromiseProvider*)filePromiseProvider
+          writePromiseToURL:(NSURL*)url
+          completionHandler:(void (^)(NSError* _Nullable errorOrNil))completionHandler {
+  MacFilePromiseProvider provider(filePromiseProvider);
+  void (^handler)(NSError* _Nullable) = [completionHandler copy];
+  kestrovan::port::PromiseCompletionHandler completion =
+      [handler](const std::optional<kestrovan::port::PromiseError>& error) {
+        if (!handler) return;
+        if (!error) {
+          handler(nil);
+          return;
+        }
+        handler([NSError
+            errorWithDomain:toNSString(error->domain)
+                       code:static_cast<NSInteger>(error->code)
+                   userInfo:@{
+                     NSLocalizedDescriptionKey : toNSString(error->localizedDescription)
+                   }]);
+      };
+  [self client]->filePromiseProviderWritePromiseToURL(provider, fromNSString(url.path),
+                                                      std::move(completion));
+}
+
+- (NSDragOperation)draggingSession:(NSDraggingSession*)session
+    sourceOperationMaskForDraggingContext:(NSDraggingContext)context {
+  auto portContext = static_cast<kestrovan::port::DraggingContext>(static_cast<int64_t>(context));
+  return static_cast<NSDragOperation>(
+      [self client]->draggingSessionSourceOperationMaskForDraggingContext(portContext));
+}
+
+- (BOOL)ignoreModifierKeysForDraggingSession:(NSDraggingSession*)session {
+  return [self client]->ignoreModifierKeysForDraggingSession() ? YES : NO;
+}
+
+- (void)draggingSession:(NSDraggingSession*)session
+           endedAtPoint:(NSPoint)screenPoint
+              operation:(NSDragOperation)operation {
+  [self client]->draggingSessionEndedAtPoint(kestrovan::mac::fromNSPoint(screenPoint),
+                                             static_cast<uint64_t>(operation));
+}
+
+@end
+
+namespace kestrovan::port {
+
+namespace {
+
+class MacDragSessionPeer final : public DragSessionPeer {
+ public:
+  explicit MacDragSessionPeer(KestrovanDragSessionPeer* peer) : peer_(peer) {}
+  const void* identity() const override { return (__bridge const void*)peer_; }
+  KestrovanDragSessionPeer* object() const { return peer_; }
+
+ private:
+  KestrovanDragSessionPeer* __strong peer_;
+};
+
+class MacPasteboardWriter final : public PasteboardWriter {
+ public:
+  explicit MacPasteboardWriter(id<NSPasteboardWriting> writer) : writer_(writer) {}
+  const void* identity() const override { return (__bridge const void*)writer_; }
+  id<NSPasteboardWriting> object() const { return writer_; }
+
+ private:
+  id<NSPasteboardWriting> __strong writer_;
+};
+
+// Every image handle of this backend wraps an NSImage, and its identity is
+// that object's address (objects_mac.h).
+NSImage* imageContents(const ImagePtr& image) {
+  if (!image) return nil;
+  id object = (__bridge id) const_cast<void*>(image->identity());
+  return [object isKindOfClass:[NSImage class]] ? static_cast<NSImage*>(object) : nil;
+}
+
+class MacDraggingItem final : public DraggingItem {
+ public:
+  explicit MacDraggingItem(NSDraggingItem* item) : item_(item) {}
+  const void* identity() const override { return (__bridge const void*)item_; }
+  void setDraggingFrame(Rect frame, ImagePtr contents) override {
+    [item_ setDraggingFrame:mac::toNSRect(frame) contents:imageContents(contents)];
+  }
+  NSDraggingItem* object() const { return item_; }
+
+ private:
+  NSDraggingItem* __strong item_;
+};
+
+class MacDraggingSession final : public DraggingSession {
+ public:
+  explicit MacDraggingSession(NSDraggingSession* session) : session_(session) {}
+  const void* identity() const override { return (__bridge const void*)session_; }
+  void setAnimatesToStartingPositionsOnCancelOrFail(bool animates) override {
+    session_.animatesToStartingPositionsOnCancelOrFail = animates ? YES : NO;
+  }
+
+ private:
+  NSDraggingSession* __strong session_;
+};
+
+}  // namespace
+
+DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client) {
+  KestrovanDragSessionPeer* peer =
+      [[KestrovanDragSessionPeer alloc] initWithClient:std::move(client)];
+  return std::make_shared<MacDragSessionPeer>(peer);
+}
+
+PasteboardWriterPtr makeFileURLWriter(const std::string& path) {
+  return std::make_shared<MacPasteboardWriter>([NSURL fileURLWithPath:toNSString(path)]);
+}
+
+PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
+                                            const DragSessionPeerPtr& delegate,
+                                            PromiseItemPtr item) {
+  auto* peer = dynamic_cast<const MacDragSessionPeer*>(delegate.get());
+  ::FilePromiseProvider* provider =
+      [[::FilePromiseProvider alloc] initWithFileType:toNSString(fileType)
+                                             delegate:peer ? peer->object() : nil];
+  provider.kestrovanItem = [[KestrovanPromiseItemBox alloc] initWithItem:std::move(item)];
+  return std::make_shared<MacPasteboardWriter>(provider);
+}
+
+DraggingItemPtr makeDraggingItem(const PasteboardWriterPtr& writer) {
+  auto* macWriter = dynamic_cast<const MacPasteboardWriter*>(writer.get());
+  if (macWriter == nullptr) return nullptr;
+  return std::make_shared<MacDraggingItem>(
+      [[NSDraggingItem alloc] initWithPasteboardWriter:macWriter->object()]);
+}
+
+DraggingSessionPtr beginDraggingSession(const ViewPtr& view,
+                                        const std::vector<DraggingItemPtr>& items,
+                                        const EventPtr& event, const DragSessionPeerPtr& source) {
+  NSView* nsView = mac::unwrapView(view.get());
+  NSEvent* nsEvent = mac::unwrapEvent(event.get());
+  auto* peer = dynamic_cast<const MacDragSessionPeer*>(source.get());
+  if (nsView == nil || nsEvent == nil || peer == nullptr) return nullptr;
+  NSMutableArray<NSDraggingItem*>* draggingItems = [NSMutableArray arrayWithCapacity:items.size()];
+  for (const auto& item : items) {
+    auto* macItem = dynamic_cast<const MacDraggingItem*>(item.get());
+    if (macItem != nullptr) [draggingItems addObject:macItem->object()];
+  }
+  NSDraggingSession* session = [nsView beginDraggingSessionWithItems:draggingItems
+                                                               event:nsEvent
+                                                              source:peer->object()];
+  return session ? std::make_shared<MacDraggingSession>(session) : nullptr;
+}
+
+}  // namespace kestrovan::port

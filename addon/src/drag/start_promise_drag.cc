@@ -1,18 +1,166 @@
 // startPromiseDrag: validates a drag request and begins a drag of promised files.
+//
+// Nothing outlives a rejection but its log line: the items read are dropped,
+// and the callback reference is created only once every earlier test passed.
+// From the session's construction on, the session owns that reference; the one
+// later rejection (no start event) releases the unregistered session, whose
+// teardown deletes it.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "bridge/arguments.h"
 #include "bridge/exports.h"
 #include "bridge/native_log.h"
+#include "bridge/value_helpers.h"
+#include "drag/active_sessions.h"
+#include "drag/drag_event.h"
+#include "drag/drag_session.h"
+#include "drag/promise_item.h"
+#include "port/application.h"
+#include "port/dragging.h"
 
 namespace kestrovan {
 
+namespace {
+
+// Logs "startPromiseDrag rejected sessionId=<id><reason...>" and answers false.
+template <typename... Reason>
+napi_value reject(napi_env env, const std::string& sessionId, const Reason&... reason) {
+  nativeLogLine("startPromiseDrag rejected sessionId=", sessionId, reason...);
+  return booleanResult(env, false);
+}
+
+// The window with the requested number, else the key window, else the main window.
+port::WindowPtr sourceWindow(std::optional<int64_t> windowNumber) {
+  port::Application* application = port::sharedApplication();
+  if (application == nullptr) return nullptr;
+  port::WindowPtr window;
+  if (windowNumber) window = application->windowWithWindowNumber(*windowNumber);
+  if (!window) window = application->keyWindow();
+  if (!window) window = application->mainWindow();
+  return window;
+}
+
+}  // namespace
+
 napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
+  // 1. Arguments.
   Arguments arguments = fetchArguments(env, info, 2);
   if (!arguments.fetched || arguments.count < 2) {
     nativeLogLine("startPromiseDrag rejected: invalid arguments argc=", arguments.count);
     return booleanResult(env, false);
   }
-  return booleanResult(env, false);
+  napi_value request = arguments.values[0];
+  napi_value writeCallback = arguments.values[1];
+
+  // 2. The write callback.
+  if (!isFunction(env, writeCallback)) {
+    nativeLogLine("startPromiseDrag rejected: callback argument is not a function");
+    return booleanResult(env, false);
+  }
+
+  // 3, 4. The session id.
+  std::optional<std::string> sessionIdText = stringProperty(env, request, "sessionId");
+  if (!sessionIdText || sessionIdText->empty()) {
+    nativeLogLine("startPromiseDrag rejected: missing sessionId");
+    return booleanResult(env, false);
+  }
+  const std::string sessionId = *sessionIdText;
+  nativeLogLine("startPromiseDrag called sessionId=", sessionId);
+
+  // 5. The items array.
+  napi_value itemsValue = nullptr;
+  bool isArray = false;
+  if (napi_get_named_property(env, request, "items", &itemsValue) != napi_ok) {
+    discardPendingException(env);
+    return reject(env, sessionId, ": items is not an array");
+  }
+  if (napi_is_array(env, itemsValue, &isArray) != napi_ok || !isArray) {
+    discardPendingException(env);  // a revoked Proxy throws on the array test
+    return reject(env, sessionId, ": items is not an array");
+  }
+
+  // 6, 7. Its length.
+  uint32_t length = 0;
+  if (napi_get_array_length(env, itemsValue, &length) != napi_ok || length == 0) {
+    discardPendingException(env);
+    return reject(env, sessionId, ": empty items");
+  }
+  nativeLogLine("startPromiseDrag itemCount sessionId=", sessionId, " count=", length);
+
+  // 8. Each item, in order.
+  std::vector<PromiseItemPtr> items;
+  items.reserve(length);
+  for (uint32_t index = 0; index < length; ++index) {
+    napi_value element = nullptr;
+    if (napi_get_element(env, itemsValue, index, &element) != napi_ok) {
+      discardPendingException(env);  // an element getter threw
+      return booleanResult(env, false);
+    }
+    PromiseItemReading reading = readPromiseItem(env, element);
+    if (!reading.item) {
+      return reject(env, sessionId, ": invalid item index=", index,
+                    " promiseId=", reading.promiseId, " kind=", reading.kind,
+                    " suggestedName=", reading.suggestedName);
+    }
+    items.push_back(std::move(reading.item));
+  }
+
+  // 9. The source window and its content view.
+  port::WindowPtr window = sourceWindow(intProperty(env, request, "windowNumber"));
+  port::ViewPtr contentView = window ? window->contentView() : nullptr;
+  if (!contentView) {
+    return reject(env, sessionId, ": no source, key, or main window with a contentView");
+  }
+
+  // 10. The left button must be held.
+  if ((port::pressedMouseButtons() & 1) == 0) {
+    return reject(env, sessionId, ": left mouse button is not pressed");
+  }
+
+  // 11. Keep the write callback alive.
+  napi_ref writeCallbackRef = nullptr;
+  if (napi_create_reference(env, writeCallback, 1, &writeCallbackRef) != napi_ok ||
+      writeCallbackRef == nullptr) {
+    return reject(env, sessionId, ": failed to retain callback");
+  }
+
+  // 12.
+  std::optional<std::string> iconPath = stringProperty(env, request, "iconPath");
+  nativeLogLine("startPromiseDrag preparing AppKit drag sessionId=", sessionId,
+                " iconPath=", iconPath, " windowNumber=", window->windowNumber());
+
+  // 13. From here the session owns the reference.
+  std::shared_ptr<FilePromiseDragSession> session = FilePromiseDragSession::create(
+      env, sessionId, writeCallbackRef, static_cast<int64_t>(items.size()));
+
+  // 14. The start event.
+  port::EventPtr event = currentDragEvent(window);
+  if (!event) {
+    napi_value result = reject(env, sessionId, ": failed to create drag event");
+    session.reset();  // never registered: its teardown runs now
+    return result;
+  }
+
+  // 15, 16. The dragging items around the event's location in the content view.
+  port::Point origin = contentView->convertPointFromWindow(event->locationInWindow());
+  std::vector<port::DraggingItemPtr> draggingItems =
+      session->draggingItems(items, iconPath, origin);
+
+  // 17, 18. Register, then begin with the session as source.
+  activeSessions().push_back(session);
+  port::DraggingSessionPtr draggingSession =
+      port::beginDraggingSession(contentView, draggingItems, event, session->peer());
+  if (draggingSession) draggingSession->setAnimatesToStartingPositionsOnCancelOrFail(true);
+
+  // 19.
+  nativeLogLine("startPromiseDrag beginDraggingSession returned sessionId=", sessionId,
+                " started=YES activeSessions=", activeSessions().size());
+  return booleanResult(env, true);
 }
 
 }  // namespace kestrovan

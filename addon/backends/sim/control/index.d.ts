@@ -76,6 +76,75 @@ export interface EventDelivery {
   via: 'dispatch' | 'scrollWheel:';
 }
 
+// ---- Drags ------------------------------------------------------------------
+
+/** NSDragOperation's raw values a drag may end with. */
+export type DragOperation = number;
+
+/** A promised item as its file-promise provider carries it. */
+export interface DraggedPromiseItem {
+  promiseId: string;
+  kind: 'file' | 'directory';
+  suggestedName: string;
+  fileType: string;
+  filePath: string | null;
+}
+
+/** One dragging item of a running drag. */
+export type DraggingItemInfo = {
+  /** The dragging frame in the source view's coordinates; null if none was set. */
+  draggingFrame: Rect | null;
+  /** The shown image, named by identity (two items showing one image name it alike); null for none. */
+  image: string | null;
+} & (
+  | { writer: 'fileURL'; path: string }
+  | {
+      writer: 'filePromise';
+      /** The provider's file type. */
+      fileType: string;
+      /** The provider's kestrovanItem, or null. */
+      item: DraggedPromiseItem | null;
+      /** True when the provider's (weak) delegate is the drag's source. */
+      delegateIsSource: boolean;
+    }
+  | { writer: null }
+);
+
+/** A drag begun with beginDraggingSessionWithItems:event:source: and not yet ended. */
+export interface DragInfo {
+  id: number;
+  /** The source view's window and the view's id. */
+  window: number;
+  view: string;
+  /** The event the drag was begun from; `madeByApplication` for one made with mouseEventWithType:. */
+  event: {
+    serial: number;
+    type: number;
+    /** The window number it was made for (0 for none). */
+    window: number;
+    /** In the window's coordinates. */
+    location: Point;
+    modifierFlags: number;
+    /** Seconds of system uptime. */
+    timestamp: number;
+    eventNumber: number;
+    clickCount: number;
+    pressure: number;
+    madeByApplication: boolean;
+  };
+  animatesToStartingPositionsOnCancelOrFail: boolean;
+  /** What the source answered when the drag began; `alive` while the session behind it exists. */
+  source: {
+    operationMaskOutsideApplication: number;
+    operationMaskWithinApplication: number;
+    ignoreModifierKeys: boolean;
+    alive: boolean;
+  };
+  items: DraggingItemInfo[];
+  /** The first item's image, as in `items`. */
+  image: string | null;
+}
+
 export interface Desktop {
   readonly EventType: typeof EventType;
 
@@ -135,6 +204,18 @@ export interface Desktop {
   clearLog(): void;
   /** Whether lines also go to standard error in NSLog's shape (they do by default). */
   setLogEcho(echo: boolean): void;
+
+  // Drags.
+  /** The running drags, oldest first. */
+  drags(): DragInfo[];
+  /**
+   * Ends a running drag: it is over, then its source hears
+   * draggingSession:endedAtPoint:operation: with the screen point and operation
+   * (0 cancels). Throws for an unknown id.
+   */
+  endDrag(id: number, screenPoint: Point, operation: DragOperation): void;
+  /** Ends every running drag at the mouse location (or `at`); returns how many ended. */
+  endAllDrags(options?: { operation?: DragOperation; at?: Point }): number;
 
   /** What AppKit would have refused; empty when all went well. */
   violations(): string[];

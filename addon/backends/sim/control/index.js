@@ -104,6 +104,19 @@ function wrap(native) {
       return send(EventType.swipe, window ?? windowAt(x, y), { deltaX });
     },
 
+    // ---- Drags ----------------------------------------------------------------
+
+    /**
+     * Ends every running drag at the mouse location (or `at`) with `operation`
+     * (0: cancelled), oldest first; returns how many ended.
+     */
+    endAllDrags({ operation = 0, at } = {}) {
+      const point = at ?? native.mouseLocation();
+      const running = native.drags();
+      for (const drag of running) native.endDrag(drag.id, point, operation);
+      return running.length;
+    },
+
     /** Runs the main queue and moves the clock until no block is due within `seconds`. */
     runFor(seconds) {
       return native.runMainQueue() + native.advanceClock(seconds);

@@ -1,0 +1,23 @@
+// activeSessions: the process-wide ordered list of live drag sessions. It
+// holds each strongly; lookups go in order and take the first match.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+namespace kestrovan {
+
+class FilePromiseDragSession;
+
+using SessionList = std::vector<std::shared_ptr<FilePromiseDragSession>>;
+
+// Allocated once and never destroyed: no session is torn down by a static
+// destructor after the JavaScript environment has gone.
+SessionList& activeSessions();
+
+// Removes every entry that is `session` (by identity); the others keep their
+// order. A session that this releases for the last time is torn down only
+// after the list is consistent again.
+void removeFromActiveSessions(const FilePromiseDragSession* session);
+
+}  // namespace kestrovan

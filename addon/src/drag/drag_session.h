@@ -1,0 +1,99 @@
+// FilePromiseDragSession: one per begun drag. For its drag it is the dragging
+// source and the delegate of every file-promise provider the drag carries (the
+// platform reaches it through its peer, see port/dragging.h). It owns the
+// JavaScript write-request callback's reference and the bookkeeping of its
+// open writes.
+//
+// Lifetime: activeSessions (active_sessions.h) holds it from just before its
+// drag begins until an idle check finds the drag ended and no write open.
+// Delayed blocks hold it weakly. Its teardown deletes the callback reference,
+// exactly once.
+#pragma once
+
+#include <node_api.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "drag/promise_item.h"
+#include "port/dragging.h"
+#include "port/geometry.h"
+#include "port/progress.h"
+
+namespace kestrovan {
+
+class FilePromiseDragSession final : public port::DragSessionClient,
+                                     public std::enable_shared_from_this<FilePromiseDragSession> {
+ public:
+  // Passes an optional error on to the completion handler AppKit supplied.
+  using CompletionFunction = std::function<void(const std::optional<port::PromiseError>& error)>;
+
+  // Takes ownership of `writeCallbackRef` (count 1) and writes the
+  // construction line.
+  static std::shared_ptr<FilePromiseDragSession> create(napi_env env, std::string sessionId,
+                                                        napi_ref writeCallbackRef,
+                                                        int64_t expectedWriteCount);
+
+  // Teardown: its line, then the callback reference is deleted.
+  ~FilePromiseDragSession() override;
+
+  FilePromiseDragSession(const FilePromiseDragSession&) = delete;
+  FilePromiseDragSession& operator=(const FilePromiseDragSession&) = delete;
+
+  // The file-promise delegate (the write handshake).
+  std::string filePromiseProviderFileNameForType(const port::FilePromiseProvider& provider,
+                                                 const std::string& fileType) override;
+  port::OperationQueue operationQueueForFilePromiseProvider(
+      const port::FilePromiseProvider& provider) override;
+  void filePromiseProviderWritePromiseToURL(
+      const port::FilePromiseProvider& provider, const std::string& destinationPath,
+      port::PromiseCompletionHandler completionHandler) override;
+
+  // The dragging source.
+  uint64_t draggingSessionSourceOperationMaskForDraggingContext(
+      port::DraggingContext context) override;
+  bool ignoreModifierKeysForDraggingSession() override;
+  void draggingSessionEndedAtPoint(port::Point screenPoint, uint64_t operation) override;
+
+  // One dragging item per item, in order, all showing one shared drag image;
+  // `origin` is the drag origin in the source view's coordinates.
+  std::vector<port::DraggingItemPtr> draggingItems(const std::vector<PromiseItemPtr>& items,
+                                                   const std::optional<std::string>& iconPath,
+                                                   port::Point origin);
+
+  // Schedules one idle check 30 seconds from now; the check removes the
+  // session from activeSessions when its drag has ended and no write is open.
+  void finishIfIdleSoon();
+
+  const std::string& sessionId() const { return sessionId_; }
+  // The object the platform holds as this session's source and delegate.
+  const port::DragSessionPeerPtr& peer() const { return peer_; }
+  size_t pendingCompletions() const { return completionHandlersByToken_.size(); }
+  bool dragEnded() const { return dragEnded_; }
+
+ private:
+  FilePromiseDragSession(napi_env env, std::string sessionId, napi_ref writeCallbackRef,
+                         int64_t expectedWriteCount);
+
+  bool isIdle() const { return completionHandlersByToken_.empty() && dragEnded_; }
+
+  napi_env env_;
+  napi_ref writeCallbackRef_;
+  std::string sessionId_;
+  int64_t expectedWriteCount_;
+  // One entry per open write, under its completion token; progressByToken_
+  // has the same keys (entries are added and removed together).
+  std::map<std::string, CompletionFunction> completionHandlersByToken_;
+  std::map<std::string, port::ProgressPtr> progressByToken_;
+  int64_t requestedWriteCount_ = 0;
+  bool dragEnded_ = false;
+
+  port::DragSessionPeerPtr peer_;
+};
+
+}  // namespace kestrovan
