@@ -71,7 +71,10 @@ MonitorTokenPtr addLocalMonitor(uint64_t mask, LocalMonitorHandler handler) {
   id token = [NSEvent
       addLocalMonitorForEventsMatchingMask:static_cast<NSEventMask>(mask)
                                    handler:^NSEvent*(NSEvent* event) {
-                                     EventPtr passing = (*shared)(mac::wrapEvent(event));
+                                     // Keep the handler alive for this call even if it
+                                     // removes its own monitor.
+                                     auto handler = shared;
+                                     EventPtr passing = (*handler)(mac::wrapEvent(event));
                                      return passing ? mac::unwrapEvent(passing.get()) : nil;
                                    }];
   if (token == nil) return nullptr;
