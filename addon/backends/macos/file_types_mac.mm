@@ -21,4 +21,11 @@ std::optional<std::string> typeIdentifierForExtension(const std::string& extensi
   return identifier ? std::optional<std::string>(identifier) : std::nullopt;
 }
 
+bool isKnownTypeIdentifier(const std::string& identifier) {
+  NSString* text = [[NSString alloc] initWithBytes:identifier.data()
+                                            length:identifier.size()
+                                          encoding:NSUTF8StringEncoding];
+  return text != nil && [UTType typeWithIdentifier:text] != nil;
+}
+
 }  // namespace kestrovan::port

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <set>
 #include <string>
 
 #include "port/file_types.h"
@@ -49,6 +50,24 @@ const std::map<std::string, std::string>& extensionTable() {
   return *table;
 }
 
+// Types the desktop knows besides those of the extension table.
+bool isBaseType(const std::string& identifier) {
+  static const auto* types = new std::set<std::string>{
+      "public.item",
+      "public.content",
+      "public.data",
+      "public.folder",
+      "public.directory",
+      "public.text",
+      "public.image",
+      "public.movie",
+      "public.audio",
+      "public.archive",
+      "public.composite-content",
+  };
+  return types->count(identifier) != 0;
+}
+
 }  // namespace
 
 std::string folderTypeIdentifier() { return "public.folder"; }
@@ -62,6 +81,18 @@ std::optional<std::string> typeIdentifierForExtension(const std::string& extensi
   auto it = extensionTable().find(lower);
   if (it == extensionTable().end()) return std::nullopt;
   return it->second;
+}
+
+bool isKnownTypeIdentifier(const std::string& identifier) {
+  // Identifiers are compared without regard to case, as UTType does.
+  std::string lower = identifier;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (isBaseType(lower)) return true;
+  for (const auto& [extension, type] : extensionTable()) {
+    if (type == lower) return true;
+  }
+  return false;
 }
 
 }  // namespace kestrovan::port

@@ -12,5 +12,8 @@ std::string folderTypeIdentifier();
 std::string dataTypeIdentifier();
 // The identifier of UTType(filenameExtension:conformingTo: UTType.data), or none.
 std::optional<std::string> typeIdentifierForExtension(const std::string& extension);
+// Whether the platform knows a type with this identifier (UTType typeWithIdentifier:
+// gives one).
+bool isKnownTypeIdentifier(const std::string& identifier);
 
 }  // namespace kestrovan::port

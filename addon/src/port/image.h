@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "port/geometry.h"
 #include "port/object.h"
@@ -14,5 +15,13 @@ class Image : public PlatformObject {
 };
 
 using ImagePtr = std::shared_ptr<Image>;
+
+// NSImage initWithContentsOfFile:: the image in the file at `path`, or none
+// when the file cannot be read as an image.
+ImagePtr loadImage(const std::string& path);
+
+// NSWorkspace iconForContentType: for the type with this identifier (the
+// generic data type when the platform does not know the identifier).
+ImagePtr iconForContentType(const std::string& typeIdentifier);
 
 }  // namespace kestrovan::port

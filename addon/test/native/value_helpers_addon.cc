@@ -1,6 +1,6 @@
 // Test-only addon: exposes the value helpers, the diagnostic log, the bridge's
-// way of calling JavaScript and the platform's local monitors to JavaScript, so
-// they can be checked through real Node. Never shipped.
+// way of calling JavaScript, the platform's local monitors and the drag image to
+// JavaScript, so they can be checked through real Node. Never shipped.
 
 #include <node_api.h>
 
@@ -9,6 +9,8 @@
 #include "bridge/js_call.h"
 #include "bridge/native_log.h"
 #include "bridge/value_helpers.h"
+#include "canvas_sim.h"
+#include "drag/drag_image.h"
 #include "port/application.h"
 #include "port/main_queue.h"
 
@@ -172,6 +174,25 @@ napi_value jsAddMonitor(napi_env env, napi_callback_info info) {
   return out;
 }
 
+// dragImage(iconPath, fileType, itemCount) -> the simulated desktop's id of the
+// image drawn, or null. A path or type that is not a string is absent.
+napi_value jsDragImage(napi_env env, napi_callback_info info) {
+  napi_value argv[4];
+  args(env, info, argv);
+  int64_t itemCount = 0;
+  napi_get_value_int64(env, argv[2], &itemCount);
+  port::ImagePtr image =
+      dragImage(stringFromNapi(env, argv[0]), stringFromNapi(env, argv[1]), itemCount);
+  auto id = sim::SimImages::instance().idOf(image.get());
+  napi_value out;
+  if (!id) {
+    napi_get_null(env, &out);
+  } else {
+    napi_create_double(env, static_cast<double>(*id), &out);
+  }
+  return out;
+}
+
 napi_value init(napi_env env, napi_value exports) {
   const napi_property_descriptor properties[] = {
       {"stringFromNapi", nullptr, jsStringFromNapi, nullptr, nullptr, nullptr, napi_default, nullptr},
@@ -184,6 +205,7 @@ napi_value init(napi_env env, napi_value exports) {
       {"callInsideExport", nullptr, jsCallInsideExport, nullptr, nullptr, nullptr, napi_default,
        nullptr},
       {"addMonitor", nullptr, jsAddMonitor, nullptr, nullptr, nullptr, napi_default, nullptr},
+      {"dragImage", nullptr, jsDragImage, nullptr, nullptr, nullptr, napi_default, nullptr},
   };
   napi_define_properties(env, exports, sizeof properties / sizeof properties[0], properties);
   return exports;

@@ -3,6 +3,8 @@
 // kestrovan-file-promise-drag runs on. Create windows and view trees, move the
 // mouse, press buttons, send events through the application's local monitors,
 // run the main queue and move its virtual clock, and read the diagnostic log.
+// Read the images the addon drew (every drawing operation with its geometry
+// and attributes) and their rasters as PNG bytes.
 //
 // The native functions are re-exported as they are; the helpers below build on
 // them the way AppKit turns hardware input into events.
