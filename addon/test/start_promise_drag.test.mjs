@@ -193,12 +193,9 @@ describe('a successful drag', () => {
     assert.deepEqual(desktop.violations(), []);
   });
 
-  // Enable once the drag image drawing is merged (the stub draws nothing and
-  // writes only the final line): without an icon the system icon of the first
-  // item's type is drawn, with its own line first.
-  test('three items without an icon: the file type image line, then the final line', {
-    todo: 'holds once the drag image drawing replaces the stub',
-  }, () => {
+  // Without an icon the system icon of the first item's type is drawn, with
+  // its own line first.
+  test('three items without an icon: the file type image line, then the final line', () => {
     windowWithButtonHeld();
     assert.equal(addon.startPromiseDrag({ sessionId: 'drag-2', items: threeItems }, () => {}), true);
     const lines = logMessages();
@@ -212,6 +209,7 @@ describe('a successful drag', () => {
     const [drag] = desktop.drags();
     assert.notEqual(drag.image, null);
     for (const i of drag.items) assert.equal(i.image, drag.image);
+    assert.equal(desktop.image(drag.image).size.width, 64, 'the image shown is the drag image');
   });
 
   test('file types and cached files, item by item', () => {

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "image_mac.h"
 #include "objects_mac.h"
 #include "port/dragging.h"
 
@@ -204,13 +205,7 @@ class MacPasteboardWriter final : public PasteboardWriter {
   id<NSPasteboardWriting> __strong writer_;
 };
 
-// Every image handle of this backend wraps an NSImage, and its identity is
-// that object's address (objects_mac.h).
-NSImage* imageContents(const ImagePtr& image) {
-  if (!image) return nil;
-  id object = (__bridge id) const_cast<void*>(image->identity());
-  return [object isKindOfClass:[NSImage class]] ? static_cast<NSImage*>(object) : nil;
-}
+NSImage* imageContents(const ImagePtr& image) { return mac::unwrapImage(image.get()); }
 
 class MacDraggingItem final : public DraggingItem {
  public:

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "control/controls.h"
+#include "canvas_sim.h"
 #include "control/napi_util.h"
 #include "desktop_sim.h"
 #include "drag/promise_item.h"
@@ -20,12 +21,13 @@ napi_value nullValue(napi_env env) {
   return v;
 }
 
-// An image is named by its identity, so two items showing one image name it alike.
+// An image is named by its id among the desktop's images (desktop.image(id)),
+// so two items showing one image name it alike.
 napi_value imageName(napi_env env, const port::ImagePtr& image) {
   if (!image) return nullValue(env);
-  char name[48];
-  std::snprintf(name, sizeof name, "image@%p", image->identity());
-  return string(env, name);
+  auto id = SimImages::instance().idOf(image.get());
+  if (!id) return nullValue(env);
+  return number(env, static_cast<double>(*id));
 }
 
 napi_value promiseItemInfo(napi_env env, const PromiseItemPtr& item) {
