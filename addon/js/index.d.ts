@@ -58,13 +58,27 @@ export type PromiseWriteCallback = (request: PromiseWriteRequest) => unknown;
  */
 export type WindowExitCallback = () => unknown;
 
-/** "back" or "forward". Return exactly `true` to consume the event. */
+/**
+ * Called with `this` undefined on the release of mouse button 3 ("back") or 4
+ * ("forward") and on a horizontal swipe (positive deltaX "back", negative
+ * "forward"). Return exactly `true` to consume the event; anything else lets it
+ * pass. An exception it throws lets the event pass and becomes an uncaught
+ * exception of the process.
+ */
 export type NavigationCallback = (direction: 'back' | 'forward') => unknown;
 
-/** Plays the haptic alignment feedback; false when not on the main thread or the application is not active. */
+/**
+ * Asks the system to play the haptic alignment feedback now. False, with
+ * nothing played, off the main thread or while the application is not active.
+ * No throttling: every true is one request.
+ */
 export function performAlignmentFeedback(): boolean;
 
-/** Forwards scroll-wheel events over drag regions to the web view underneath; true once installed. */
+/**
+ * Installs, once for the process, the monitor that sends scroll-wheel events
+ * over the window's drag regions to the frontmost visible web view under the
+ * cursor (exactly once) and drops them from normal dispatch. True while installed.
+ */
 export function installDragRegionScrollForwarding(): boolean;
 
 /**
@@ -105,5 +119,10 @@ export function startPromiseDrag(request: PromiseDragRequest, writeCallback: Pro
  */
 export function completePromiseWrite(completionToken: string, errorMessage?: string): boolean;
 
-/** Registers the navigation callback (replacing an earlier one) and installs its monitor. */
+/**
+ * Registers the navigation callback, replacing and releasing an earlier one,
+ * and installs its monitor once for the process. Exactly one argument, a
+ * function: anything else is false and keeps the earlier callback. True while
+ * the monitor is installed.
+ */
 export function installNavigationEventMonitor(callback: NavigationCallback): boolean;

@@ -1,1 +1,15 @@
-// input on AppKit.
+// Input on AppKit: the haptic feedback performer. It translates; it decides nothing.
+
+#import <AppKit/AppKit.h>
+
+#include "port/haptics.h"
+
+namespace kestrovan::port {
+
+void performHapticFeedback(uint64_t pattern, uint64_t performanceTime) {
+  [NSHapticFeedbackManager.defaultPerformer
+      performFeedbackPattern:static_cast<NSHapticFeedbackPattern>(pattern)
+             performanceTime:static_cast<NSHapticFeedbackPerformanceTime>(performanceTime)];
+}
+
+}  // namespace kestrovan::port

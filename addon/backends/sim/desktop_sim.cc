@@ -89,6 +89,7 @@ void Desktop::reset() {
   pressedButtons = 0;
   mouse = {};
   refuseMouseEventCreation = false;
+  refuseMonitorCreation = false;
   windows_.clear();
   viewsById_.clear();
   log_.clear();
@@ -224,6 +225,7 @@ DispatchResult Desktop::dispatch(std::shared_ptr<SimEvent> event) {
 }
 
 port::MonitorTokenPtr Desktop::addMonitor(uint64_t mask, port::LocalMonitorHandler handler) {
+  if (refuseMonitorCreation) return nullptr;
   auto monitor = std::make_shared<Monitor>();
   monitor->id = nextMonitorId_++;
   monitor->mask = mask;

@@ -157,6 +157,8 @@ class Desktop {
   uint64_t pressedButtons = 0;
   port::Point mouse;
   bool refuseMouseEventCreation = false;
+  // addLocalMonitorForEventsMatchingMask:handler: gives no token while set.
+  bool refuseMonitorCreation = false;
 
   // Windows and views.
   std::shared_ptr<SimWindow> createWindow(std::optional<int64_t> number, port::Rect frame,

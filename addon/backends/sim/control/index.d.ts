@@ -267,7 +267,7 @@ export interface DesktopImages {
 export interface Desktop extends DesktopImages {
   readonly EventType: typeof EventType;
 
-  /** Forgets windows, views, buttons, the mouse, the current event, the log and violations. Monitors, the main queue and the clock stay. */
+  /** Forgets windows, views, buttons, the mouse, the current event, the log, violations and haptic requests. Monitors, the main queue and the clock stay. */
   reset(): void;
 
   createWindow(spec: WindowSpec): WindowInfo;
@@ -339,6 +339,24 @@ export interface Desktop extends DesktopImages {
   /** What AppKit would have refused; empty when all went well. */
   violations(): string[];
   clearViolations(): void;
+
+  // ---- Input: haptic feedback and local monitors ----
+
+  /** The haptic feedback requests made so far, oldest first. `reset()` clears them. */
+  hapticRequests(): HapticRequest[];
+  clearHapticRequests(): void;
+  /** While true, adding a local event monitor gives no token, as AppKit may. `reset()` clears it. */
+  refuseMonitorCreation(refuse: boolean): void;
+}
+
+/** One request to the haptic feedback performer. */
+export interface HapticRequest {
+  /** AppKit's NSHapticFeedbackPattern: 0 generic, 1 alignment, 2 level change. */
+  pattern: number;
+  /** AppKit's NSHapticFeedbackPerformanceTime: 0 default, 1 now, 2 when drawing completes. */
+  performanceTime: number;
+  /** The virtual clock's time (`now()`) when it was made. */
+  time: number;
 }
 
 /** Loads the control module: the local build's, or the binary at `binaryPath`. */

@@ -124,9 +124,11 @@ function wrap(native) {
       return native.runMainQueue() + native.advanceClock(seconds);
     },
 
+    /** Forgets the desktop's state (see the native reset) and the haptic requests made so far. */
     reset() {
       trackingWindow = null;
       native.reset();
+      native.clearHapticRequests();
     },
   });
   return desktop;
