@@ -3,9 +3,9 @@
 namespace kestrovan {
 
 namespace {
-// Exports running on the main thread, counting nested ones (an export called
-// from a callback of another export).
-int exportDepth = 0;
+// Exports running on this thread, counting nested ones (an export called from
+// a callback of another export). Per thread, so a worker's calls never count.
+thread_local int exportDepth = 0;
 }  // namespace
 
 ExportScope::ExportScope() { ++exportDepth; }
