@@ -93,8 +93,9 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
   nativeLogLine("startPromiseDrag itemCount sessionId=", sessionId, " count=", length);
 
   // 8. Each item, in order.
+  // No reserve(length): a sparse array may claim 2^32 - 1 elements and hold
+  // one; the list grows only with items actually read.
   std::vector<PromiseItemPtr> items;
-  items.reserve(length);
   for (uint32_t index = 0; index < length; ++index) {
     napi_value element = nullptr;
     if (napi_get_element(env, itemsValue, index, &element) != napi_ok) {
