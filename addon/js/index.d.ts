@@ -39,16 +39,25 @@ export interface PromiseDragRequest {
 
 /** What your write callback receives when a drop target asks for a promised file. */
 export interface PromiseWriteRequest {
+  /** The drag's sessionId, as passed to startPromiseDrag. */
   sessionId: string;
+  /** The item's promiseId. */
   promiseId: string;
-  /** Where to write the file (or create the folder). */
+  /** Where to write the file (or create the folder): the name the drop target chose, which may differ from suggestedName. */
   destinationPath: string;
+  /** The item's kind: create a file, or a folder with its contents. */
   destinationKind: 'file' | 'directory';
-  /** Pass to updatePromiseWriteProgress and, once, to completePromiseWrite. */
+  /** An upper-case UUID. Pass it to updatePromiseWriteProgress while writing and, once, to completePromiseWrite. */
   completionToken: string;
 }
 
-/** Called in a later turn of the main queue for each promised file a drop target asks for. Its result is ignored. */
+/**
+ * Called with `this` undefined, in a later turn of the main queue, for each
+ * promised file a drop target asks for; its result is ignored. The write stays
+ * open (the drop target waits) until you complete its token. A callback that
+ * throws becomes an uncaught exception of the process, and the drop target is
+ * told the write failed ("NATIVE_DOWNLOAD_PROMISE_CALLBACK_FAILED").
+ */
 export type PromiseWriteCallback = (request: PromiseWriteRequest) => unknown;
 
 /**
@@ -99,7 +108,13 @@ export function armPromiseDragOnWindowExit(windowNumber: number, callback: Windo
 /** Cancels any arming without calling its callback. Always true. */
 export function disarmPromiseDrag(): boolean;
 
-/** Sets an open write's progress, 0 to 1 (clamped). True when an open write holds the token. */
+/**
+ * Sets an open write's published progress from a fraction: clamped to 0...1,
+ * then times 1000 units, rounded half away from zero; it may go down again. NaN
+ * is ignored (the count stays). True when an open write holds the token (also
+ * for NaN); false for a completed or unknown token, an empty token, or a
+ * fraction that is not a number. Writes no log line.
+ */
 export function updatePromiseWriteProgress(completionToken: string, fractionCompleted: number): boolean;
 
 /**
@@ -114,8 +129,11 @@ export function updatePromiseWriteProgress(completionToken: string, fractionComp
 export function startPromiseDrag(request: PromiseDragRequest, writeCallback: PromiseWriteCallback): boolean;
 
 /**
- * Ends an open write: success without a message (or with an empty one), or a
- * failure whose message the drop target receives. True when an open write held the token.
+ * Ends an open write, once: success without a message (or with an empty one,
+ * or anything that is not a string), or a failure whose message the drop
+ * target receives as the error's description (code 1). The progress is then
+ * finished (at its total on success) and withdrawn. True when an open write
+ * held the token; false for a token already completed or never issued.
  */
 export function completePromiseWrite(completionToken: string, errorMessage?: string): boolean;
 

@@ -1,7 +1,16 @@
 // Fixtures shared by the drag suites: a clean desktop with no drag running and
-// no session registered, a window with the left button held, and watching
-// JavaScript functions for garbage collection.
+// no session registered, a window with the left button held, watching
+// JavaScript functions for garbage collection, and drags whose write requests
+// are collected.
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
 import { addon, desktop, logMessages } from './helpers.mjs';
+
+// Tokens handed to write callbacks of startWatchedDrag; cleanDesktop
+// completes those a test left open, so no session outlives its test.
+const issuedTokens = new Set();
 
 /**
  * Ends every running drag (cancelled), lets their sessions retire, disarms the
@@ -10,10 +19,14 @@ import { addon, desktop, logMessages } from './helpers.mjs';
  */
 export function cleanDesktop() {
   desktop.setLogEcho(false);
+  for (const token of issuedTokens) addon.completePromiseWrite(token);
+  issuedTokens.clear();
   desktop.endAllDrags();
   desktop.runFor(31);
   addon.disarmPromiseDrag();
   desktop.reset();
+  desktop.clearDropOutcomes();
+  desktop.clearProgressHistory();
 }
 
 /**
@@ -60,3 +73,36 @@ export const threeItems = [
   { promiseId: 'p2', kind: 'directory', suggestedName: 'photos.zip' },
   { promiseId: 'p3', kind: 'file', suggestedName: 'notes.txt', filePath: '/tmp/kestrovan-cached/notes.txt' },
 ];
+
+/** A fresh empty directory under the system's temporary folder. */
+export function tempDirectory(prefix = 'kestrovan-drop-') {
+  return fs.mkdtempSync(path.join(os.tmpdir(), prefix));
+}
+
+/**
+ * Starts a drag (the left button must be held) whose write requests are
+ * collected in `writes`, each with the `this` it was called with; `onWrite`
+ * runs for each. Returns { started, writes, drag } with the desktop's drag.
+ */
+export function startWatchedDrag(sessionId, items, onWrite = () => {}) {
+  const writes = [];
+  const started = addon.startPromiseDrag({ sessionId, items }, function (request, ...rest) {
+    issuedTokens.add(request.completionToken);
+    writes.push({ request, self: this, extra: rest.length });
+    return onWrite(request);
+  });
+  return { started, writes, drag: desktop.drags().at(-1) };
+}
+
+/** The published or withdrawn progress of a destination path. */
+export function progressOf(destinationPath) {
+  const escaped = [...Buffer.from(destinationPath)]
+    .map((b) => (/[A-Za-z0-9\/\-_.~]/.test(String.fromCharCode(b)) ? String.fromCharCode(b) : `%${b.toString(16).toUpperCase().padStart(2, '0')}`))
+    .join('');
+  const url = `file://${escaped}`;
+  const found = desktop.progresses().filter((p) => p.fileURL === url);
+  if (found.length !== 1) throw new Error(`${found.length} progress objects for ${destinationPath}`);
+  return found[0];
+}
+
+export const uuidPattern = /^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$/;

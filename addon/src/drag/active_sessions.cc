@@ -11,6 +11,13 @@ SessionList& activeSessions() {
   return *sessions;
 }
 
+std::shared_ptr<FilePromiseDragSession> sessionHoldingToken(const std::string& token) {
+  for (const auto& session : activeSessions()) {
+    if (session->holdsToken(token)) return session;
+  }
+  return nullptr;
+}
+
 void removeFromActiveSessions(const FilePromiseDragSession* session) {
   SessionList& sessions = activeSessions();
   SessionList removed;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace kestrovan {
@@ -14,6 +15,11 @@ using SessionList = std::vector<std::shared_ptr<FilePromiseDragSession>>;
 // Allocated once and never destroyed: no session is torn down by a static
 // destructor after the JavaScript environment has gone.
 SessionList& activeSessions();
+
+// The first registered session with an open write under `token`, held for the
+// caller; none when no registered session holds it. A session that has left
+// the list is never found.
+std::shared_ptr<FilePromiseDragSession> sessionHoldingToken(const std::string& token);
 
 // Removes every entry that is `session` (by identity); the others keep their
 // order. A session that this releases for the last time is torn down only

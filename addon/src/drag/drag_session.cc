@@ -2,10 +2,13 @@
 
 #include <utility>
 
+#include "bridge/js_call.h"
 #include "bridge/native_log.h"
+#include "bridge/value_helpers.h"
 #include "drag/active_sessions.h"
 #include "drag/drag_image.h"
 #include "drag/dragging_frame.h"
+#include "drag/write_progress_math.h"
 #include "port/main_queue.h"
 
 namespace kestrovan {
@@ -22,8 +25,27 @@ constexpr const char* kDefaultPromisedFileName = "Kestrovan Download";
 constexpr const char* kPromiseErrorDomain =
     "com.kestrovan.file-promise-drag.native-download-promise";
 
+// The two errors of the addon's own making; JavaScript's messages are the others.
+constexpr const char* kInvalidProviderMessage = "NATIVE_DOWNLOAD_PROMISE_INVALID_PROVIDER";
+constexpr const char* kCallbackFailedMessage = "NATIVE_DOWNLOAD_PROMISE_CALLBACK_FAILED";
+
+// Every write's progress counts to this.
+constexpr int64_t kProgressTotalUnitCount = 1000;
+
 port::PromiseError promiseError(const std::string& message) {
   return {kPromiseErrorDomain, 1, message};
+}
+
+// The item a provider of ours carries; none for another provider or an empty one.
+PromiseItemPtr carriedItem(const port::FilePromiseProvider& provider) {
+  return provider.isKestrovanProvider() ? provider.kestrovanItem() : nullptr;
+}
+
+// A finished write's progress: at its total after a success, at the last
+// reported count after a failure; withdrawn either way.
+void finishProgress(port::Progress& progress, bool success) {
+  if (success) progress.setCompletedUnitCount(progress.totalUnitCount());
+  progress.unpublish();
 }
 
 // Answers for a peer whose session has gone: nothing is offered, and a
@@ -40,7 +62,7 @@ class DetachedDragSessionClient final : public port::DragSessionClient {
   }
   void filePromiseProviderWritePromiseToURL(const port::FilePromiseProvider&, const std::string&,
                                             port::PromiseCompletionHandler handler) override {
-    if (handler) handler(promiseError("NATIVE_DOWNLOAD_PROMISE_CALLBACK_FAILED"));
+    if (handler) handler(promiseError(kCallbackFailedMessage));
   }
   uint64_t draggingSessionSourceOperationMaskForDraggingContext(port::DraggingContext) override {
     return port::drag_operation::kNone;
@@ -92,29 +114,121 @@ FilePromiseDragSession::~FilePromiseDragSession() {
     napi_delete_reference(env_, writeCallbackRef_);
     writeCallbackRef_ = nullptr;
   }
-  // The maps, and the peer, are released with the members.
+  // A write still open can no longer be delivered or completed: answer its
+  // drop target now, once, with the callback-failed error, and withdraw its
+  // progress. The handlers go to the platform only; nothing here calls
+  // JavaScript. The maps are taken first, so the calls see this session empty.
+  auto openWrites = std::move(completionHandlersByToken_);
+  auto openProgress = std::move(progressByToken_);
+  completionHandlersByToken_.clear();
+  progressByToken_.clear();
+  for (auto& [token, completion] : openWrites) {
+    auto progress = openProgress.find(token);
+    if (progress != openProgress.end() && progress->second) {
+      finishProgress(*progress->second, false);
+    }
+    nativeLogLine("completeToken invoking AppKit completion sessionId=", sessionId_,
+                  " token=", token, " success=", false, " errorMessage=", kCallbackFailedMessage);
+    if (completion) completion(promiseError(kCallbackFailedMessage));
+  }
+  // The peer is released with the members.
 }
 
 // ---- File-promise delegate ------------------------------------------------
-//
-// The write handshake answers these. Until it is in place a provider is named
-// with the default and every write is refused at once, so no drop target
-// waits for an answer that never comes.
 
 std::string FilePromiseDragSession::filePromiseProviderFileNameForType(
-    const port::FilePromiseProvider&, const std::string&) {
-  return kDefaultPromisedFileName;
+    const port::FilePromiseProvider& provider, const std::string& fileType) {
+  PromiseItemPtr item = carriedItem(provider);
+  if (!item) return kDefaultPromisedFileName;
+  nativeLogLine("Finder requested promised file name sessionId=", sessionId_,
+                " promiseId=", item->promiseId, " fileType=", fileType,
+                " suggestedName=", item->suggestedName);
+  return item->suggestedName;
 }
 
 port::OperationQueue FilePromiseDragSession::operationQueueForFilePromiseProvider(
     const port::FilePromiseProvider&) {
+  // Every write request then arrives on the main thread.
   return port::OperationQueue::kMain;
 }
 
 void FilePromiseDragSession::filePromiseProviderWritePromiseToURL(
-    const port::FilePromiseProvider&, const std::string&,
+    const port::FilePromiseProvider& provider, const std::string& destinationPath,
     port::PromiseCompletionHandler completionHandler) {
-  if (completionHandler) completionHandler(promiseError("NATIVE_DOWNLOAD_PROMISE_CALLBACK_FAILED"));
+  PromiseItemPtr item = carriedItem(provider);
+  if (!item) {
+    // Refused at once; nothing is logged or kept.
+    if (completionHandler) completionHandler(nativePromiseError(kInvalidProviderMessage));
+    return;
+  }
+
+  std::string token = port::makeRandomUuidString();
+  ++requestedWriteCount_;
+  completionHandlersByToken_[token] =
+      [handler = std::move(completionHandler)](const std::optional<port::PromiseError>& error) {
+        if (handler) handler(error);
+      };
+  port::ProgressPtr progress =
+      port::makeFileDownloadProgress(destinationPath, kProgressTotalUnitCount);
+  progress->publish();
+  progressByToken_[token] = std::move(progress);
+
+  nativeLogLine("Finder requested promised write sessionId=", sessionId_,
+                " promiseId=", item->promiseId, " kind=", item->kind,
+                " destination=", destinationPath, " token=", token);
+
+  // JavaScript hears of it in a later turn of the main queue, never from
+  // inside the platform's request.
+  std::weak_ptr<FilePromiseDragSession> weakSession = weak_from_this();
+  port::dispatchOnMainQueue([weakSession, item, destinationPath, token] {
+    std::shared_ptr<FilePromiseDragSession> session = weakSession.lock();
+    if (!session) return;
+    // `session` keeps it alive while JavaScript runs, whatever JavaScript does
+    // to the registry meanwhile.
+    session->deliverWriteRequest(*item, destinationPath, token);
+  });
+}
+
+void FilePromiseDragSession::deliverWriteRequest(const PromiseItem& item,
+                                                 const std::string& destinationPath,
+                                                 const std::string& token) {
+  napi_handle_scope scope = nullptr;
+  const bool scopeOpened = napi_open_handle_scope(env_, &scope) == napi_ok;
+  napi_value callback = nullptr;
+  napi_value undefined = nullptr;
+  napi_value payload = nullptr;
+  const bool built = scopeOpened &&
+                     napi_get_reference_value(env_, writeCallbackRef_, &callback) == napi_ok &&
+                     callback != nullptr && napi_get_undefined(env_, &undefined) == napi_ok &&
+                     napi_create_object(env_, &payload) == napi_ok &&
+                     setStringProperty(env_, payload, "sessionId", sessionId_) &&
+                     setStringProperty(env_, payload, "promiseId", item.promiseId) &&
+                     setStringProperty(env_, payload, "destinationPath", destinationPath) &&
+                     setStringProperty(env_, payload, "destinationKind", item.kind) &&
+                     setStringProperty(env_, payload, "completionToken", token);
+  if (!built) {
+    if (scopeOpened) napi_close_handle_scope(env_, scope);
+    nativeLogLine("failed to create JS write-request payload sessionId=", sessionId_,
+                  " promiseId=", item.promiseId, " token=", token);
+    completeToken(token, std::string(kCallbackFailedMessage));
+    return;
+  }
+
+  // Outside every export: an exception the callback throws becomes an
+  // uncaught exception of the process and leaves nothing pending behind.
+  // JavaScript may complete this very write (or others) before it returns.
+  const napi_status status = callJavaScript(env_, callback, 1, &payload, nullptr);
+  napi_close_handle_scope(env_, scope);
+
+  if (status != napi_ok) {
+    nativeLogLine("JS write-request callback failed sessionId=", sessionId_,
+                  " promiseId=", item.promiseId, " token=", token,
+                  " napiStatus=", static_cast<unsigned>(status));
+    completeToken(token, std::string(kCallbackFailedMessage));
+    return;
+  }
+  nativeLogLine("JS write-request callback delivered sessionId=", sessionId_,
+                " promiseId=", item.promiseId, " destination=", destinationPath);
 }
 
 // ---- Dragging source --------------------------------------------------------
@@ -176,6 +290,54 @@ void FilePromiseDragSession::finishIfIdleSoon() {
     removeFromActiveSessions(session.get());
     // The last hold may be `session`: teardown runs as the block ends.
   });
+}
+
+void FilePromiseDragSession::completeToken(const std::string& token,
+                                           const std::optional<std::string>& errorMessage) {
+  auto entry = completionHandlersByToken_.find(token);
+  if (entry == completionHandlersByToken_.end()) {
+    nativeLogLine("completeToken ignored missing token sessionId=", sessionId_, " token=", token,
+                  " errorMessage=", errorMessage);
+    return;
+  }
+  CompletionFunction completion = std::move(entry->second);
+  completionHandlersByToken_.erase(entry);
+
+  const bool success = !errorMessage || errorMessage->empty();
+  std::optional<port::PromiseError> error;
+  if (!success) error = nativePromiseError(*errorMessage);
+
+  port::ProgressPtr progress = takeProgress(token);
+  if (progress) finishProgress(*progress, success);
+
+  nativeLogLine("completeToken invoking AppKit completion sessionId=", sessionId_, " token=", token,
+                " success=", success, " errorMessage=", errorMessage);
+  // Held for the call: whatever the handler sets off, this session outlives it.
+  std::shared_ptr<FilePromiseDragSession> self = shared_from_this();
+  if (completion) completion(error);
+  finishIfIdleSoon();
+}
+
+void FilePromiseDragSession::updateProgress(const std::string& token, double fractionCompleted) {
+  auto entry = progressByToken_.find(token);
+  if (entry == progressByToken_.end() || !entry->second) return;
+  port::Progress& progress = *entry->second;
+  std::optional<int64_t> units =
+      completedUnitsForFraction(fractionCompleted, progress.totalUnitCount());
+  if (!units) return;  // NaN: the count stays where it was
+  progress.setCompletedUnitCount(*units);
+}
+
+port::PromiseError FilePromiseDragSession::nativePromiseError(const std::string& message) {
+  return promiseError(message);
+}
+
+port::ProgressPtr FilePromiseDragSession::takeProgress(const std::string& token) {
+  auto entry = progressByToken_.find(token);
+  if (entry == progressByToken_.end()) return nullptr;
+  port::ProgressPtr progress = std::move(entry->second);
+  progressByToken_.erase(entry);
+  return progress;
 }
 
 }  // namespace kestrovan

@@ -39,7 +39,9 @@ class FilePromiseDragSession final : public port::DragSessionClient,
                                                         napi_ref writeCallbackRef,
                                                         int64_t expectedWriteCount);
 
-  // Teardown: its line, then the callback reference is deleted.
+  // Teardown: its line, then the callback reference is deleted. A write still
+  // open is answered here with the callback-failed error and its progress
+  // withdrawn, so no drop target waits for an answer that can no longer come.
   ~FilePromiseDragSession() override;
 
   FilePromiseDragSession(const FilePromiseDragSession&) = delete;
@@ -70,6 +72,25 @@ class FilePromiseDragSession final : public port::DragSessionClient,
   // session from activeSessions when its drag has ended and no write is open.
   void finishIfIdleSoon();
 
+  // Ends one open write: success without a message or with an empty one,
+  // otherwise a promise error with the message. The progress is finished and
+  // withdrawn, then AppKit's completion handler is called, then an idle check
+  // is scheduled. A token without an open write is only logged.
+  void completeToken(const std::string& token, const std::optional<std::string>& errorMessage);
+
+  // Sets the open write's progress from a fraction (clamped to 0...1; NaN is
+  // ignored). Nothing happens for a token without an open write.
+  void updateProgress(const std::string& token, double fractionCompleted);
+
+  // True while the write with this token is open.
+  bool holdsToken(const std::string& token) const {
+    return completionHandlersByToken_.count(token) != 0;
+  }
+
+  // An error for a drop target: the addon's own domain, code 1, the message as
+  // its localized description.
+  static port::PromiseError nativePromiseError(const std::string& message);
+
   const std::string& sessionId() const { return sessionId_; }
   // The object the platform holds as this session's source and delegate.
   const port::DragSessionPeerPtr& peer() const { return peer_; }
@@ -81,6 +102,12 @@ class FilePromiseDragSession final : public port::DragSessionClient,
                          int64_t expectedWriteCount);
 
   bool isIdle() const { return completionHandlersByToken_.empty() && dragEnded_; }
+
+  // Hands one accepted write request to JavaScript (a main-queue block).
+  void deliverWriteRequest(const PromiseItem& item, const std::string& destinationPath,
+                           const std::string& token);
+  // Removes the token's progress and hands it over; none when it has none.
+  port::ProgressPtr takeProgress(const std::string& token);
 
   napi_env env_;
   napi_ref writeCallbackRef_;

@@ -1,14 +1,33 @@
 // updatePromiseWriteProgress: JavaScript reports how far an open write has got.
+// It writes no log line: it may be called for every chunk written.
+
+#include <memory>
+#include <optional>
+#include <string>
 
 #include "bridge/arguments.h"
 #include "bridge/exports.h"
+#include "bridge/value_helpers.h"
+#include "drag/active_sessions.h"
+#include "drag/drag_session.h"
 
 namespace kestrovan {
 
 napi_value updatePromiseWriteProgress(napi_env env, napi_callback_info info) {
   Arguments arguments = fetchArguments(env, info, 2);
   if (!arguments.fetched || arguments.count < 2) return booleanResult(env, false);
-  return booleanResult(env, false);
+  std::optional<std::string> token = stringFromNapi(env, arguments.values[0]);
+  if (!token || token->empty()) return booleanResult(env, false);
+  double fraction = 0;
+  if (napi_get_value_double(env, arguments.values[1], &fraction) != napi_ok) {
+    return booleanResult(env, false);
+  }
+
+  std::shared_ptr<FilePromiseDragSession> holder = sessionHoldingToken(*token);
+  if (!holder) return booleanResult(env, false);
+  // A NaN fraction is ignored, yet the write is open: still true.
+  holder->updateProgress(*token, fraction);
+  return booleanResult(env, true);
 }
 
 }  // namespace kestrovan

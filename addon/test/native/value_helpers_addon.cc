@@ -1,17 +1,24 @@
 // Test-only addon: exposes the value helpers, the diagnostic log, the bridge's
-// way of calling JavaScript, the platform's local monitors and the drag image to
-// JavaScript, so they can be checked through real Node. Never shipped.
+// way of calling JavaScript, the platform's local monitors, the drag image and
+// the teardown of a drag session with writes open to JavaScript, so they can be
+// checked through real Node. Never shipped.
 
 #include <node_api.h>
 
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "bridge/js_call.h"
 #include "bridge/native_log.h"
 #include "bridge/value_helpers.h"
 #include "canvas_sim.h"
 #include "drag/drag_image.h"
+#include "drag/drag_session.h"
+#include "drag/promise_item.h"
 #include "port/application.h"
+#include "port/dragging.h"
 #include "port/main_queue.h"
 
 namespace {
@@ -74,7 +81,8 @@ napi_value jsSetStringProperty(napi_env env, napi_callback_info info) {
   napi_value argv[4];
   args(env, info, argv);
   napi_value out;
-  napi_get_boolean(env, setStringProperty(env, argv[0], key(env, argv[1]), key(env, argv[2])), &out);
+  napi_get_boolean(env, setStringProperty(env, argv[0], key(env, argv[1]), key(env, argv[2])),
+                   &out);
   return out;
 }
 
@@ -148,27 +156,29 @@ napi_value jsAddMonitor(napi_env env, napi_callback_info info) {
   int64_t mask = 0;
   napi_get_value_int64(env, argv[0], &mask);
   HeldFunction held = hold(env, argv[1]);
-  auto token = port::addLocalMonitor(static_cast<uint64_t>(mask), [held](const port::EventPtr& event) {
-    napi_handle_scope scope;
-    napi_open_handle_scope(held.env, &scope);
-    napi_value description;
-    napi_create_object(held.env, &description);
-    auto setNumber = [&](const char* key, double value) {
-      napi_value v;
-      napi_create_double(held.env, value, &v);
-      napi_set_named_property(held.env, description, key, v);
-    };
-    setNumber("type", static_cast<double>(event->type()));
-    auto window = event->window();
-    setNumber("window", window ? static_cast<double>(window->windowNumber()) : 0);
-    setNumber("x", event->locationInWindow().x);
-    setNumber("y", event->locationInWindow().y);
-    napi_value result = nullptr;
-    bool drop = false;
-    if (callHeld(held, 1, &description, &result) == napi_ok) napi_get_value_bool(held.env, result, &drop);
-    napi_close_handle_scope(held.env, scope);
-    return drop ? nullptr : event;
-  });
+  auto token =
+      port::addLocalMonitor(static_cast<uint64_t>(mask), [held](const port::EventPtr& event) {
+        napi_handle_scope scope;
+        napi_open_handle_scope(held.env, &scope);
+        napi_value description;
+        napi_create_object(held.env, &description);
+        auto setNumber = [&](const char* key, double value) {
+          napi_value v;
+          napi_create_double(held.env, value, &v);
+          napi_set_named_property(held.env, description, key, v);
+        };
+        setNumber("type", static_cast<double>(event->type()));
+        auto window = event->window();
+        setNumber("window", window ? static_cast<double>(window->windowNumber()) : 0);
+        setNumber("x", event->locationInWindow().x);
+        setNumber("y", event->locationInWindow().y);
+        napi_value result = nullptr;
+        bool drop = false;
+        if (callHeld(held, 1, &description, &result) == napi_ok)
+          napi_get_value_bool(held.env, result, &drop);
+        napi_close_handle_scope(held.env, scope);
+        return drop ? nullptr : event;
+      });
   napi_value out;
   napi_get_boolean(env, token != nullptr, &out);
   return out;
@@ -193,10 +203,75 @@ napi_value jsDragImage(napi_env env, napi_callback_info info) {
   return out;
 }
 
+// tearDownWithOpenWrites(writeCallback, destinations) -> the answers each
+// write's completion handler received, in order ({ destination, error:
+// { domain, code, description } | null }). A session (of this addon's own
+// copy of the core) accepts one write per destination and is released with all
+// of them open, as no path of the addon's own can do.
+napi_value jsTearDownWithOpenWrites(napi_env env, napi_callback_info info) {
+  napi_value argv[4];
+  args(env, info, argv);
+  napi_ref callbackRef = nullptr;
+  napi_create_reference(env, argv[0], 1, &callbackRef);
+  uint32_t count = 0;
+  napi_get_array_length(env, argv[1], &count);
+
+  struct Answer {
+    std::string destination;
+    std::optional<port::PromiseError> error;
+  };
+  auto answers = std::make_shared<std::vector<Answer>>();
+  {
+    auto session = FilePromiseDragSession::create(env, "torn-down", callbackRef, count);
+    for (uint32_t index = 0; index < count; ++index) {
+      napi_value element;
+      napi_get_element(env, argv[1], index, &element);
+      std::string destination = key(env, element);
+      auto item = std::make_shared<PromiseItem>();
+      item->promiseId = "p" + std::to_string(index + 1);
+      item->kind = "file";
+      item->suggestedName = "open.txt";
+      item->fileType = "public.plain-text";
+      auto provider = std::dynamic_pointer_cast<port::FilePromiseProvider>(
+          port::makeFilePromiseProvider(item->fileType, session->peer(), item));
+      session->filePromiseProviderWritePromiseToURL(
+          *provider, destination,
+          [answers, destination](const std::optional<port::PromiseError>& error) {
+            answers->push_back({destination, error});
+          });
+    }
+  }  // the last hold: teardown runs here
+
+  napi_value out;
+  napi_create_array(env, &out);
+  for (uint32_t index = 0; index < answers->size(); ++index) {
+    const Answer& answer = (*answers)[index];
+    napi_value entry;
+    napi_create_object(env, &entry);
+    setStringProperty(env, entry, "destination", answer.destination);
+    napi_value error;
+    if (!answer.error) {
+      napi_get_null(env, &error);
+    } else {
+      napi_create_object(env, &error);
+      setStringProperty(env, error, "domain", answer.error->domain);
+      napi_value code;
+      napi_create_double(env, static_cast<double>(answer.error->code), &code);
+      napi_set_named_property(env, error, "code", code);
+      setStringProperty(env, error, "description", answer.error->localizedDescription);
+    }
+    napi_set_named_property(env, entry, "error", error);
+    napi_set_element(env, out, index, entry);
+  }
+  return out;
+}
+
 napi_value init(napi_env env, napi_value exports) {
   const napi_property_descriptor properties[] = {
-      {"stringFromNapi", nullptr, jsStringFromNapi, nullptr, nullptr, nullptr, napi_default, nullptr},
-      {"stringProperty", nullptr, jsStringProperty, nullptr, nullptr, nullptr, napi_default, nullptr},
+      {"stringFromNapi", nullptr, jsStringFromNapi, nullptr, nullptr, nullptr, napi_default,
+       nullptr},
+      {"stringProperty", nullptr, jsStringProperty, nullptr, nullptr, nullptr, napi_default,
+       nullptr},
       {"intProperty", nullptr, jsIntProperty, nullptr, nullptr, nullptr, napi_default, nullptr},
       {"setStringProperty", nullptr, jsSetStringProperty, nullptr, nullptr, nullptr, napi_default,
        nullptr},
@@ -206,6 +281,8 @@ napi_value init(napi_env env, napi_value exports) {
        nullptr},
       {"addMonitor", nullptr, jsAddMonitor, nullptr, nullptr, nullptr, napi_default, nullptr},
       {"dragImage", nullptr, jsDragImage, nullptr, nullptr, nullptr, napi_default, nullptr},
+      {"tearDownWithOpenWrites", nullptr, jsTearDownWithOpenWrites, nullptr, nullptr, nullptr,
+       napi_default, nullptr},
   };
   napi_define_properties(env, exports, sizeof properties / sizeof properties[0], properties);
   return exports;

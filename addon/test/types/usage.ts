@@ -2,6 +2,8 @@
 // Electron main process makes, and a few it must not be able to make.
 import * as drag from '../../js/index';
 import type { PromiseDragRequest, PromiseWriteRequest } from '../../js/index';
+import { load } from '../../backends/sim/control/index';
+import type { DropOutcome, PublishedProgress } from '../../backends/sim/control/index';
 
 const request: PromiseDragRequest = {
   sessionId: 'drag-1',
@@ -39,3 +41,17 @@ drag.startPromiseDrag(request);
 drag.installNavigationEventMonitor((direction: 'up') => direction);
 // @ts-expect-error a token is a string
 drag.completePromiseWrite(7);
+
+// The simulated desktop's drop targets and published progress.
+const desktop = load();
+const drop = desktop.dropOnFolder(null, '/tmp/out', { x: 0, y: 0 }, { requestDelay: 1, endDrag: false });
+const firstOutcome: DropOutcome = drop.outcomes[0];
+const answered: boolean = firstOutcome.outcome !== null && firstOutcome.answers === 1;
+const refused = desktop.requestWriteThroughForeignProvider(drop.drop, '/tmp/out', { provider: 'withoutItem' });
+const description: string | undefined =
+  refused.outcomes[0].outcome && !refused.outcomes[0].outcome.success ? refused.outcomes[0].outcome.description : undefined;
+const published: PublishedProgress[] = desktop.publishedProgress();
+const history: number[] = desktop.progresses()[0].completedHistory;
+// @ts-expect-error the provider is "foreign" or "withoutItem"
+desktop.requestWriteThroughForeignProvider(null, '/tmp/out', { provider: 'other' });
+void [answered, description, published, history];

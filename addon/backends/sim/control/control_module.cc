@@ -11,6 +11,7 @@ napi_value init(napi_env env, napi_value exports) {
   registerDesktopControls(env, exports);
   registerImageControls(env, exports);
   registerDragControls(env, exports);
+  registerDropControls(env, exports);
   registerInputControls(env, exports);
   registerProgressControls(env, exports);
   return exports;

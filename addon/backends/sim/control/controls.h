@@ -9,6 +9,7 @@ namespace kestrovan::sim::control {
 void registerDesktopControls(napi_env env, napi_value exports);
 void registerImageControls(napi_env env, napi_value exports);
 void registerDragControls(napi_env env, napi_value exports);
+void registerDropControls(napi_env env, napi_value exports);
 void registerInputControls(napi_env env, napi_value exports);
 void registerProgressControls(napi_env env, napi_value exports);
 

@@ -145,6 +145,72 @@ export interface DragInfo {
   image: string | null;
 }
 
+// ---- Drop targets and published progress ------------------------------------
+
+/** The error a drop target received: an NSError's domain, code and localized description. */
+export interface DropError {
+  success: false;
+  domain: string;
+  code: number;
+  description: string;
+}
+
+/** What a drop target saw for one destination. */
+export interface DropOutcome {
+  id: number;
+  /** The drop (or foreign request) it belongs to. */
+  drop: number;
+  /** "folder" (the Finder-like target), or a request through a provider the addon did not make. */
+  target: 'folder' | 'foreignProvider' | 'emptyProvider';
+  /** "promise": a write request through the drag's source; "fileURL": a cached file the target copied. */
+  source: 'promise' | 'fileURL';
+  /** The absolute path inside the target's directory. */
+  destination: string;
+  /** The name the target gave it (the asked name, made free). */
+  fileName: string;
+  /** The promised item's promiseId, or null. */
+  promiseId: string | null;
+  /** How often its completion handler was called (a copy counts once); more than 1 is also a violation. */
+  answers: number;
+  /** The first answer, or null while the write is open. */
+  outcome: { success: true } | DropError | null;
+  /** Whether the destination existed when the first answer came. */
+  existedWhenAnswered: boolean;
+  /** The write request found the provider's (weak) delegate gone and asked nothing. */
+  delegateGone: boolean;
+}
+
+export interface DropResult {
+  drop: number;
+  /** One per dragged item, in order, as recorded now (promises still open). */
+  outcomes: DropOutcome[];
+}
+
+export interface FolderDropOptions {
+  /** Seconds after the drop at which the write requests are made (0: the next turn of the main queue). */
+  requestDelay?: number;
+  /** False keeps the drag running (end it with endDrag); true by default. */
+  endDrag?: boolean;
+}
+
+/** A published file progress (NSProgress), as observers of published progress see it. */
+export interface PublishedProgress {
+  id: number;
+  /** file:// URL of the destination. */
+  fileURL: string;
+  kind: string;
+  fileOperationKind: string;
+  cancellable: boolean;
+  pausable: boolean;
+  totalUnitCount: number;
+  completedUnitCount: number;
+  published: boolean;
+  /** Unpublished after having been published. */
+  withdrawn: boolean;
+  /** Every completed count set, in order. */
+  completedHistory: number[];
+}
+
 export interface Size {
   width: number;
   height: number;
@@ -335,6 +401,36 @@ export interface Desktop extends DesktopImages {
   endDrag(id: number, screenPoint: Point, operation: DragOperation): void;
   /** Ends every running drag at the mouse location (or `at`); returns how many ended. */
   endAllDrags(options?: { operation?: DragOperation; at?: Point }): number;
+
+  // Drop targets.
+  /**
+   * Drops a running drag (by id; null for the newest) on a Finder-like window
+   * showing `directory` (which must exist) at a screen point. Each promised
+   * item is asked for its file name and operation queue, and its write request
+   * is made on that queue (the main queue: it runs when the main queue runs)
+   * with a free name in the directory ("name 2.ext", "name 3.ext", ... when
+   * taken); a cached file is copied there at once. The drag then ends with
+   * the copy operation at the point.
+   */
+  dropOnFolder(dragIdOrLatest: number | null, directory: string, screenPoint: Point, options?: FolderDropOptions): DropResult;
+  /**
+   * Asks a running drag's source for a write to a free name in `directory`
+   * through a provider the addon did not make: another NSFilePromiseProvider
+   * ("foreign", the default) or a FilePromiseProvider carrying no item. The
+   * request runs when the main queue runs; the drag keeps running.
+   */
+  requestWriteThroughForeignProvider(dragIdOrLatest: number | null, directory: string, options?: { provider?: 'foreign' | 'withoutItem' }): DropResult;
+  /** Every outcome recorded since clearDropOutcomes(), oldest first. */
+  dropOutcomes(): DropOutcome[];
+  clearDropOutcomes(): void;
+
+  // Published progress.
+  /** Every progress the addon made since clearProgressHistory(), oldest first. */
+  progresses(): PublishedProgress[];
+  /** The progress objects published now. */
+  publishedProgress(): PublishedProgress[];
+  /** Forgets the progress objects no longer published. */
+  clearProgressHistory(): void;
 
   /** What AppKit would have refused; empty when all went well. */
   violations(): string[];

@@ -4,7 +4,9 @@
 // mouse, press buttons, send events through the application's local monitors,
 // run the main queue and move its virtual clock, and read the diagnostic log.
 // Read the images the addon drew (every drawing operation with its geometry
-// and attributes) and their rasters as PNG bytes.
+// and attributes) and their rasters as PNG bytes. Drop a drag on a Finder-like
+// folder target, and read what every drop target was answered and the progress
+// the addon published.
 //
 // The native functions are re-exported as they are; the helpers below build on
 // them the way AppKit turns hardware input into events.
