@@ -35,6 +35,11 @@ const { EventType } = desktop;
 const exportNames = Object.getOwnPropertyNames(addon);
 const tag = '[KestrovanNativeFilePromise] ';
 
+// Every completion token handed to any callback. Module-level, because the
+// addon's process-wide state (the navigation callback) can run a callback made
+// for an earlier seed; the drain completes them all.
+const allTokens = new Map();
+
 // The only error the fuzzer's own traps throw; any other escaping error is a fault.
 class FuzzTrap extends Error {}
 
@@ -54,7 +59,7 @@ function makeFuzzer(seed) {
   const int = (n) => Math.floor(random() * n);
   const pick = (list) => list[int(list.length)];
   const chance = (p) => random() < p;
-  const state = { uncaught: [], tokens: new Map(), windows: [], directory: null };
+  const state = { uncaught: [], tokens: allTokens, windows: [], directory: null };
 
   const numbers = [0, -0, 1, -1, 101, 102, 103, 0.5, 1.7, -3, NaN, Infinity, -Infinity, 2 ** 53 + 1,
     -(2 ** 63), 2 ** 64, Number.MIN_VALUE, 1e308, 4294967295];
@@ -239,6 +244,7 @@ function makeFuzzer(seed) {
     for (const line of desktop.log()) assert.ok(line.startsWith(tag), `${where}: a line lost its tag: ${line}`);
     assert.deepEqual(desktop.violations(), [], `${where}: AppKit would have refused`);
     for (const error of state.uncaught) assert.ok(error instanceof FuzzTrap, `${where}: uncaught ${error?.stack ?? error}`);
+    if (trace) traced.push(...desktop.log());
     desktop.clearLog();
   }
 
@@ -255,16 +261,20 @@ function drain(fuzzer) {
     for (const token of fuzzer.state.tokens.keys()) addon.completePromiseWrite(token);
     desktop.runFor(32);
   }
+  if (trace) traced.push(...desktop.log());
   for (const outcome of desktop.dropOutcomes()) {
     if (outcome.delegateGone) continue;
     assert.equal(outcome.answers, 1, `drop target answered ${outcome.answers} times: ${JSON.stringify(outcome)}`);
   }
+  allTokens.clear();
   desktop.clearLog();
   addon.completePromiseWrite('kestrovan-fuzz-probe');
   const probe = desktop.log().find((l) => l.includes('did not find token token=kestrovan-fuzz-probe'));
   assert.ok(probe?.endsWith(' activeSessions=0'), `sessions stayed registered: ${probe}`);
 }
 
+const trace = args.includes('--trace'); // keep the seed's log lines and print them on a failure
+const traced = [];
 const outcomes = new Map(); // "name=result" -> how often, shown with --stats
 let current = { seed: 0, step: 0 };
 const uncaught = [];
@@ -286,6 +296,7 @@ for (const seed of seeds) {
   fuzzer.state.directory = fs.mkdtempSync(path.join(os.tmpdir(), `kestrovan-fuzz-seed-${seed}-`));
   fuzzer.state.uncaught = uncaught;
   uncaught.length = 0;
+  traced.length = 0;
   try {
     for (let step = 0; step < steps; step++) {
       current.step = step;
@@ -300,8 +311,14 @@ for (const seed of seeds) {
     fs.rmSync(fuzzer.state.directory, { recursive: true, force: true });
   } catch (error) {
     failed++;
+    if (trace) for (const line of [...traced, ...desktop.log()]) console.log(`  | ${line}`);
     console.log(`seed ${seed}: FAILED at step ${current.step}: ${error.message}`);
-    console.log(`  replay: node --expose-gc addon/test/fuzz/addon_fuzz.mjs --seed ${seed} --steps ${steps} --build ${buildDir}`);
+    // The addon's state lives for the process, so a seed runs on what the seeds
+    // before it left (installed monitors, the navigation callback): replay the
+    // run up to the failing seed.
+    const from = seeds[0];
+    const replay = from === seed ? `--seed ${seed}` : `--seeds ${from}..${seed}`;
+    console.log(`  replay: node --expose-gc addon/test/fuzz/addon_fuzz.mjs ${replay} --steps ${steps} --build ${buildDir} --trace`);
   }
 }
 if (args.includes('--stats')) {
