@@ -3,7 +3,9 @@
 #   scripts/valgrind-addon.sh [suite-name ...]     e.g. start_promise_drag drag_session
 # Reports only invalid reads, writes and uses of uninitialised values; leaks are
 # not checked (Node does not free everything at exit). V8 runs --jitless so
-# memcheck does not chase generated code. Exits non-zero on any error report.
+# memcheck does not chase generated code. scripts/valgrind-node.supp holds the
+# one suppression, for V8's conservative stack scan. Exits non-zero on any
+# error report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 command -v valgrind >/dev/null || { echo "valgrind is not installed" >&2; exit 1; }
@@ -18,6 +20,7 @@ for suite in "${suites[@]}"; do
   log=$build/valgrind-$suite.log
   echo "== $suite"
   if KESTROVAN_BUILD_DIR=$build valgrind --tool=memcheck --error-exitcode=97 --leak-check=no \
+      --suppressions=scripts/valgrind-node.supp \
       --trace-children=yes --log-file="$log.%p" \
       node --jitless --expose-gc --test --test-concurrency=1 "addon/test/$suite.test.mjs" >/dev/null 2>&1; then
     echo "   clean"
