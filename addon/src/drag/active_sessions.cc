@@ -1,6 +1,7 @@
 #include "drag/active_sessions.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "drag/drag_session.h"
 
@@ -11,9 +12,29 @@ SessionList& activeSessions() {
   return *sessions;
 }
 
+namespace {
+
+// Allocated once and never destroyed, like the list.
+std::unordered_map<std::string, const FilePromiseDragSession*>& tokenOwners() {
+  static auto* owners = new std::unordered_map<std::string, const FilePromiseDragSession*>();
+  return *owners;
+}
+
+}  // namespace
+
+void noteTokenOpened(const std::string& token, const FilePromiseDragSession* owner) {
+  tokenOwners()[token] = owner;
+}
+
+void noteTokenClosed(const std::string& token) { tokenOwners().erase(token); }
+
 std::shared_ptr<FilePromiseDragSession> sessionHoldingToken(const std::string& token) {
+  // Tokens are unique, so the one session that holds it is the first match
+  // when it is registered, and there is none when it is not.
+  auto owner = tokenOwners().find(token);
+  if (owner == tokenOwners().end()) return nullptr;
   for (const auto& session : activeSessions()) {
-    if (session->holdsToken(token)) return session;
+    if (session.get() == owner->second && session->holdsToken(token)) return session;
   }
   return nullptr;
 }

@@ -21,6 +21,13 @@ SessionList& activeSessions();
 // the list is never found.
 std::shared_ptr<FilePromiseDragSession> sessionHoldingToken(const std::string& token);
 
+// Which session holds each open write's token, so a lookup costs one hash
+// and a walk over the list's pointers instead of a search of every session's
+// writes. Sessions keep it current: noted when a write opens, forgotten when
+// it closes or its session is torn down.
+void noteTokenOpened(const std::string& token, const FilePromiseDragSession* owner);
+void noteTokenClosed(const std::string& token);
+
 // Removes every entry that is `session` (by identity); the others keep their
 // order. A session that this releases for the last time is torn down only
 // after the list is consistent again.

@@ -123,6 +123,7 @@ FilePromiseDragSession::~FilePromiseDragSession() {
   completionHandlersByToken_.clear();
   progressByToken_.clear();
   for (auto& [token, completion] : openWrites) {
+    noteTokenClosed(token);
     auto progress = openProgress.find(token);
     if (progress != openProgress.end() && progress->second) {
       finishProgress(*progress->second, false);
@@ -168,6 +169,7 @@ void FilePromiseDragSession::filePromiseProviderWritePromiseToURL(
       [handler = std::move(completionHandler)](const std::optional<port::PromiseError>& error) {
         if (handler) handler(error);
       };
+  noteTokenOpened(token, this);
   port::ProgressPtr progress =
       port::makeFileDownloadProgress(destinationPath, kProgressTotalUnitCount);
   progress->publish();
@@ -302,6 +304,7 @@ void FilePromiseDragSession::completeToken(const std::string& token,
   }
   CompletionFunction completion = std::move(entry->second);
   completionHandlersByToken_.erase(entry);
+  noteTokenClosed(token);
 
   const bool success = !errorMessage || errorMessage->empty();
   std::optional<port::PromiseError> error;
