@@ -54,6 +54,7 @@ bool XdndSelectionReader::handleEvent(const XEvent& event) {
 }
 
 std::optional<XdndSelectionReader::Reply> XdndSelectionReader::convert(Atom target) {
+  if (silentAtChangeCount_ == changeCount_) return std::nullopt;
   if (XGetSelectionOwner(display_, xdndSelection_) == None) return std::nullopt;
 
   // Drop a late answer to an earlier conversion that timed out.
@@ -73,7 +74,10 @@ std::optional<XdndSelectionReader::Reply> XdndSelectionReader::convert(Atom targ
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return std::nullopt;
+    if (left.count() <= 0) {
+      silentAtChangeCount_ = changeCount_;
+      return std::nullopt;
+    }
     pollfd connection{ConnectionNumber(display_), POLLIN, 0};
     poll(&connection, 1, static_cast<int>(left.count()) + 1);
   }

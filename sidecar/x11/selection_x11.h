@@ -6,7 +6,10 @@
 // reader is created. Reading the contents asks the owner to convert the
 // selection and waits for its answer for at most `kConversionTimeout`; no
 // answer in time, a refusal or an incremental (INCR) answer all count as "no
-// data". Use one reader per connection, on the main thread.
+// data". An owner that let a conversion time out is not asked again until the
+// change count moves on (a new drag): every read for that drag is "no data"
+// at once, so a silent owner costs the main loop one bounded wait per drag,
+// not one per polling tick. Use one reader per connection, on the main thread.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -66,6 +69,8 @@ class XdndSelectionReader {
   Atom incr_;
   Atom property_;
   std::int64_t changeCount_ = 0;
+  // The change count at which the owner let a conversion time out.
+  std::optional<std::int64_t> silentAtChangeCount_;
 };
 
 // Whether a text/uri-list body names at least one file: URI (comment lines
