@@ -53,6 +53,17 @@ bool XdndSelectionReader::handleEvent(const XEvent& event) {
   return true;
 }
 
+std::optional<XdndSelectionReader::Reply> XdndSelectionReader::contents(Atom target) {
+  if (answersChangeCount_ != changeCount_) {
+    answers_.clear();
+    answersChangeCount_ = changeCount_;
+  }
+  if (const auto kept = answers_.find(target); kept != answers_.end()) return kept->second;
+  std::optional<Reply> reply = convert(target);
+  if (silentAtChangeCount_ != changeCount_) answers_.emplace(target, reply);
+  return reply;
+}
+
 std::optional<XdndSelectionReader::Reply> XdndSelectionReader::convert(Atom target) {
   if (silentAtChangeCount_ == changeCount_) return std::nullopt;
   if (XGetSelectionOwner(display_, xdndSelection_) == None) return std::nullopt;
@@ -106,14 +117,14 @@ std::optional<XdndSelectionReader::Reply> XdndSelectionReader::convert(Atom targ
 }
 
 bool XdndSelectionReader::offersFileURIs() {
-  const std::optional<Reply> reply = convert(uriList_);
+  const std::optional<Reply> reply = contents(uriList_);
   if (!reply || reply->format != 8) return false;
   return uriListHasFileURI(
       std::string_view(reinterpret_cast<const char*>(reply->bytes.data()), reply->bytes.size()));
 }
 
 std::optional<std::vector<std::string>> XdndSelectionReader::targets() {
-  const std::optional<Reply> reply = convert(targets_);
+  const std::optional<Reply> reply = contents(targets_);
   if (!reply || reply->format != 32) return std::nullopt;
   std::vector<Atom> atoms(reply->items);
   for (std::size_t i = 0; i < atoms.size(); ++i) {

@@ -434,6 +434,11 @@ TEST_F(SidecarUnderXvfbTest, SilentSelectionOwnerCostsOneBoundedWaitAndTheLoopGo
   startSidecar();
   auto source = beginDrag("files");
   enterTrigger();
+  // An owner that answers is asked once per drag too: its answer is kept for
+  // the drag's ticks (text/uri-list names a file, so TARGETS is not needed).
+  std::this_thread::sleep_for(300ms);
+  source->writeLine("requests");
+  EXPECT_EQ(source->readLine(5000ms), "REQUESTS 1");
 
   // A new drag whose owner never answers a conversion: after the conversion
   // bound it counts as no files, which ends the entered drag.
@@ -462,6 +467,8 @@ TEST_F(SidecarUnderXvfbTest, SilentSelectionOwnerCostsOneBoundedWaitAndTheLoopGo
   source->writeLine("own");
   ASSERT_EQ(source->readLine(5000ms), "OWNED");
   enterTrigger();
+  source->writeLine("requests");
+  EXPECT_EQ(source->readLine(5000ms), "REQUESTS 2");
   std::vector<std::string> chain = moveTo(kOutsideAll);
   chain.insert(chain.end(), {"mouseup", "1"});
   xdotool(chain);
