@@ -3,6 +3,7 @@
 // agree, and "DRAG_ENTER" must never repeat without an end in between.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "tests/monitor_fixture.h"
@@ -160,6 +161,126 @@ TEST_P(RandomSequenceTest, MatchesTheReferenceModel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RandomSequenceTest, ::testing::Range(1u, 41u));
+
+// The file-drag test's gate, as a property of time alone: a drag pasteboard
+// written before the last moment the sidecar saw the left button up never
+// counts. Over long random sequences of owner changes (files, filenames only,
+// text, no type list) and button states (the two button sources disagreeing,
+// mouse-up events missed), whenever the sidecar counts a file drag, by
+// printing "DRAG_ENTER" or by staying Inside after a drag event or a tick with
+// the button down, the pasteboard's current contents must have been written
+// after that moment and must offer files.
+class FreshPasteboardTest : public MonitorTest, public ::testing::WithParamInterface<unsigned> {
+ protected:
+  // Replaces the pasteboard contents with one of four kinds, at random.
+  void writePasteboard(std::mt19937& random) {
+    ++platform.changeCount;
+    switch (random() % 4) {
+      case 0:
+        platform.canReadFileURLs = true;
+        platform.types = std::vector<std::string>{"public.file-url"};
+        break;
+      case 1:
+        platform.canReadFileURLs = false;
+        platform.types = std::vector<std::string>{"NSFilenamesPboardType"};
+        break;
+      case 2:
+        platform.canReadFileURLs = false;
+        platform.types = std::vector<std::string>{"public.utf8-plain-text"};
+        break;
+      case 3:
+        platform.canReadFileURLs = false;
+        platform.types.reset();
+        break;
+    }
+  }
+  bool offersFiles() const {
+    if (platform.canReadFileURLs) return true;
+    if (!platform.types) return false;
+    return std::find(platform.types->begin(), platform.types->end(), "NSFilenamesPboardType") !=
+           platform.types->end();
+  }
+};
+
+TEST_P(FreshPasteboardTest, NeverCountsAPasteboardWrittenBeforeTheButtonWasLastSeenUp) {
+  std::mt19937 random(GetParam());
+  // Steps are numbered from 1; the monitor was created (button seen up, in
+  // effect) at step 0, and the pasteboard's contents date from before it.
+  long lastWrite = -1;
+  long lastSeenUp = 0;
+  std::size_t printed = 0;
+  int enters = 0;
+  int staleChances = 0;  // moments a stale file pasteboard could have been counted
+
+  const std::vector<ScreenPoint> points{kInTrigger, kInTriggerToo, kInRetentionOnly, kOutsideAll};
+  for (long step = 1; step <= 5000; ++step) {
+    bool ruleApplied = false;  // a drag event or a tick with the button down
+    switch (random() % 8) {
+      case 0:
+        writePasteboard(random);
+        lastWrite = step;
+        break;
+      case 1:
+        platform.pointer = points[random() % points.size()];
+        break;
+      case 2: {  // the two sources, each down or up; the press seen or missed
+        const unsigned state = random() % 4;
+        const bool wasDown = (platform.pressedButtons & 1u) != 0 || platform.hardwareLeftDown;
+        platform.pressedButtons = (state & 1u) ? 1u : 0u;
+        platform.hardwareLeftDown = (state & 2u) != 0;
+        const bool isDown = state != 0;
+        if (!wasDown && isDown && random() % 2) platform.fireEvent(kLeftMouseDownMask);
+        if (wasDown && !isDown && random() % 2) {
+          platform.fireEvent(kLeftMouseUpMask);
+          lastSeenUp = step;
+        }
+        break;
+      }
+      case 3:  // a stray mouse-up event, whatever the sources say
+        platform.fireEvent(kLeftMouseUpMask);
+        lastSeenUp = step;
+        break;
+      case 4:
+        if ((platform.pressedButtons & 1u) != 0 || platform.hardwareLeftDown) {
+          platform.fireEvent(kLeftMouseDraggedMask);
+          ruleApplied = true;
+        }
+        break;
+      default: {
+        const bool down = (platform.pressedButtons & 1u) != 0 || platform.hardwareLeftDown;
+        platform.tick();
+        if (down) {
+          ruleApplied = true;
+        } else {
+          lastSeenUp = step;
+        }
+        break;
+      }
+    }
+    const bool fresh = lastWrite > lastSeenUp;
+    if (ruleApplied && !fresh && offersFiles() &&
+        rectContains(exampleZones().triggerZone, platform.pointer)) {
+      ++staleChances;
+    }
+    for (; printed < platform.outputWrites.size(); ++printed) {
+      if (platform.outputWrites[printed] != "DRAG_ENTER\n") continue;
+      ++enters;
+      ASSERT_TRUE(fresh) << "step " << step << ": DRAG_ENTER for a pasteboard written at step "
+                         << lastWrite << ", before the button was seen up at step " << lastSeenUp;
+      ASSERT_TRUE(offersFiles()) << "step " << step << ": DRAG_ENTER without files";
+    }
+    if (ruleApplied && monitor->isInsideZone()) {
+      ASSERT_TRUE(fresh) << "step " << step << ": still Inside on a pasteboard written at step "
+                         << lastWrite << ", before the button was seen up at step " << lastSeenUp;
+      ASSERT_TRUE(offersFiles()) << "step " << step << ": still Inside without files";
+    }
+  }
+  // The sequences must reach both sides of the gate.
+  EXPECT_GT(enters, 0);
+  EXPECT_GT(staleChances, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, FreshPasteboardTest, ::testing::Range(1u, 41u));
 
 }  // namespace
 }  // namespace kestrovan::sidecar::testing

@@ -53,7 +53,19 @@ bool XdndSelectionReader::handleEvent(const XEvent& event) {
   return true;
 }
 
+std::optional<XdndSelectionReader::Reply> XdndSelectionReader::contents(Atom target) {
+  if (answersChangeCount_ != changeCount_) {
+    answers_.clear();
+    answersChangeCount_ = changeCount_;
+  }
+  if (const auto kept = answers_.find(target); kept != answers_.end()) return kept->second;
+  std::optional<Reply> reply = convert(target);
+  if (silentAtChangeCount_ != changeCount_) answers_.emplace(target, reply);
+  return reply;
+}
+
 std::optional<XdndSelectionReader::Reply> XdndSelectionReader::convert(Atom target) {
+  if (silentAtChangeCount_ == changeCount_) return std::nullopt;
   if (XGetSelectionOwner(display_, xdndSelection_) == None) return std::nullopt;
 
   // Drop a late answer to an earlier conversion that timed out.
@@ -73,7 +85,10 @@ std::optional<XdndSelectionReader::Reply> XdndSelectionReader::convert(Atom targ
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return std::nullopt;
+    if (left.count() <= 0) {
+      silentAtChangeCount_ = changeCount_;
+      return std::nullopt;
+    }
     pollfd connection{ConnectionNumber(display_), POLLIN, 0};
     poll(&connection, 1, static_cast<int>(left.count()) + 1);
   }
@@ -102,14 +117,14 @@ std::optional<XdndSelectionReader::Reply> XdndSelectionReader::convert(Atom targ
 }
 
 bool XdndSelectionReader::offersFileURIs() {
-  const std::optional<Reply> reply = convert(uriList_);
+  const std::optional<Reply> reply = contents(uriList_);
   if (!reply || reply->format != 8) return false;
   return uriListHasFileURI(
       std::string_view(reinterpret_cast<const char*>(reply->bytes.data()), reply->bytes.size()));
 }
 
 std::optional<std::vector<std::string>> XdndSelectionReader::targets() {
-  const std::optional<Reply> reply = convert(targets_);
+  const std::optional<Reply> reply = contents(targets_);
   if (!reply || reply->format != 32) return std::nullopt;
   std::vector<Atom> atoms(reply->items);
   for (std::size_t i = 0; i < atoms.size(); ++i) {

@@ -6,13 +6,19 @@
 // reader is created. Reading the contents asks the owner to convert the
 // selection and waits for its answer for at most `kConversionTimeout`; no
 // answer in time, a refusal or an incremental (INCR) answer all count as "no
-// data". Use one reader per connection, on the main thread.
+// data". The contents belong to one change count, as a pasteboard's do: each
+// answer is kept until the count moves on (a new drag), and an owner that let
+// a conversion time out is not asked again for that drag (every read is "no
+// data" at once). So the main loop waits on an owner at most once per target
+// and drag, not at every polling tick or drag event, and a silent owner costs
+// it one bounded wait. Use one reader per connection, on the main thread.
 #pragma once
 
 #include <X11/Xlib.h>
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,6 +60,8 @@ class XdndSelectionReader {
     unsigned long items = 0;
   };
 
+  // The answer for `target` at the current change count: kept, or asked for.
+  std::optional<Reply> contents(Atom target);
   // Converts XdndSelection to `target` and waits, bounded, for the answer.
   std::optional<Reply> convert(Atom target);
 
@@ -66,6 +74,11 @@ class XdndSelectionReader {
   Atom incr_;
   Atom property_;
   std::int64_t changeCount_ = 0;
+  // The change count at which the owner let a conversion time out.
+  std::optional<std::int64_t> silentAtChangeCount_;
+  // Answers (none: no data) received at `answersChangeCount_`, by target.
+  std::int64_t answersChangeCount_ = -1;
+  std::map<Atom, std::optional<Reply>> answers_;
 };
 
 // Whether a text/uri-list body names at least one file: URI (comment lines

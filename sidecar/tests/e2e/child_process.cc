@@ -157,6 +157,12 @@ void ChildProcess::closeInput() {
   input_ = -1;
 }
 
+void ChildProcess::closeOutput() {
+  if (output_ >= 0) close(output_);
+  output_ = -1;
+  outputEnded_ = true;
+}
+
 void ChildProcess::sendSignal(int signalNumber) {
   if (pid_ > 0 && !status_) kill(pid_, signalNumber);
 }

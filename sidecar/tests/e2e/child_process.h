@@ -38,6 +38,8 @@ class ChildProcess {
 
   void writeLine(const std::string& line);
   void closeInput();
+  // Closes the read end of the child's standard output, as a reader that goes away does.
+  void closeOutput();
   void sendSignal(int signalNumber);
 
   // The wait status once the child has ended, or none after `timeout`.

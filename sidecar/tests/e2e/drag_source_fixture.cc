@@ -8,14 +8,24 @@
 // It takes the selection at start and prints "OWNED". Commands on standard
 // input, one a line: "own" takes the selection again (a new drag by the same
 // owner) and prints "OWNED"; "grab" grabs the pointer as a dragging source
-// does and prints "GRABBED". It ends when standard input closes.
+// does and prints "GRABBED"; "requests" prints "REQUESTS n", the number of
+// conversion requests received so far (answered or not); "storm SEED X Y W H"
+// starts a storm of input through XTEST, a random action about every
+// millisecond (pointer moves, half of them into the box X, Y, W, H in X
+// coordinates; left presses and releases; right clicks; taking the selection
+// again), and prints "STORMING"; "calm" ends it, releasing the left button,
+// and prints "CALM". Conversions are answered throughout. It ends when
+// standard input closes.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,6 +37,47 @@ struct Fixture {
   Atom selection, targets, uriList, utf8, textPlain;
   bool files = true;
   bool silent = false;
+  long requests = 0;
+};
+
+// Seeded random input through XTEST.
+struct Storm {
+  bool on = false;
+  std::mt19937 random;
+  int boxX = 0, boxY = 0, boxWidth = 1, boxHeight = 1;
+  bool leftDown = false;
+
+  void act(Fixture& f) {
+    const int screenWidth = DisplayWidth(f.display, DefaultScreen(f.display));
+    const int screenHeight = DisplayHeight(f.display, DefaultScreen(f.display));
+    const unsigned roll = random() % 20;
+    if (roll < 12) {
+      int x, y;
+      if (random() % 2) {
+        x = boxX + static_cast<int>(random() % static_cast<unsigned>(boxWidth));
+        y = boxY + static_cast<int>(random() % static_cast<unsigned>(boxHeight));
+      } else {
+        x = static_cast<int>(random() % static_cast<unsigned>(screenWidth));
+        y = static_cast<int>(random() % static_cast<unsigned>(screenHeight));
+      }
+      XTestFakeMotionEvent(f.display, -1, x, y, CurrentTime);
+    } else if (roll < 16) {
+      leftDown = !leftDown;
+      XTestFakeButtonEvent(f.display, 1, leftDown, CurrentTime);
+    } else if (roll < 18) {
+      XTestFakeButtonEvent(f.display, 3, True, CurrentTime);
+      XTestFakeButtonEvent(f.display, 3, False, CurrentTime);
+    } else {
+      XSetSelectionOwner(f.display, f.selection, f.window, CurrentTime);
+    }
+    XFlush(f.display);
+  }
+  void calm(Fixture& f) {
+    if (leftDown) XTestFakeButtonEvent(f.display, 1, False, CurrentTime);
+    leftDown = false;
+    on = false;
+    XSync(f.display, False);
+  }
 };
 
 void say(const char* line) {
@@ -101,14 +152,18 @@ int main(int argc, char* argv[]) {
   own(f);
 
   std::string input;
+  Storm storm;
   for (;;) {
     while (XPending(f.display) > 0) {
       XEvent event;
       XNextEvent(f.display, &event);
-      if (event.type == SelectionRequest && !f.silent) answer(f, event.xselectionrequest);
+      if (event.type != SelectionRequest) continue;
+      ++f.requests;
+      if (!f.silent) answer(f, event.xselectionrequest);
     }
+    if (storm.on) storm.act(f);
     pollfd fds[2] = {{ConnectionNumber(f.display), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) continue;
+    if (poll(fds, 2, storm.on ? 1 : -1) < 0) continue;
     if (fds[1].revents & (POLLIN | POLLHUP)) {
       char buffer[256];
       const ssize_t n = read(STDIN_FILENO, buffer, sizeof(buffer));
@@ -123,6 +178,21 @@ int main(int argc, char* argv[]) {
                                           ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
                                           GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
           if (status == GrabSuccess) say("GRABBED");
+        }
+        if (command == "requests") say(("REQUESTS " + std::to_string(f.requests)).c_str());
+        if (command.rfind("storm ", 0) == 0) {
+          std::istringstream words(command.substr(6));
+          unsigned seed = 0;
+          words >> seed >> storm.boxX >> storm.boxY >> storm.boxWidth >> storm.boxHeight;
+          if (storm.boxWidth < 1) storm.boxWidth = 1;
+          if (storm.boxHeight < 1) storm.boxHeight = 1;
+          storm.random.seed(seed);
+          storm.on = true;
+          say("STORMING");
+        }
+        if (command == "calm") {
+          storm.calm(f);
+          say("CALM");
         }
       }
     }

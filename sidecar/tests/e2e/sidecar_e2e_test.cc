@@ -6,7 +6,10 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -348,6 +351,137 @@ TEST_F(SidecarUnderXvfbTest, WaylandSessionWarnsOnStandardErrorAndGoesOn) {
   EXPECT_EQ(sidecar->readAllErrors(1000ms),
             "[KestrovanDragDropzone] Warning: this is a Wayland session; through XWayland the "
             "sidecar sees the pointer only over X11 windows and misses most drags.\n");
+}
+
+// ---------------------------------------------------------------- faults
+
+using Clock = std::chrono::steady_clock;
+
+// Loose bounds: what they catch is a hang or a stalled loop, not a figure.
+constexpr Milliseconds kExitBound = 1000ms;
+constexpr Milliseconds kPrompt = 1000ms;
+
+Milliseconds since(Clock::time_point start) {
+  return std::chrono::duration_cast<Milliseconds>(Clock::now() - start);
+}
+
+// Standard output read to its end: whole lines only, each one of the three words.
+void expectWholeKnownLines(const std::string& output) {
+  if (!output.empty()) {
+    EXPECT_EQ(output.back(), '\n') << "the last line was cut: " << output;
+  }
+  std::istringstream lines(output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    EXPECT_TRUE(line == "DRAG_ENTER" || line == "DRAG_EXIT" || line == "OUTSIDE_CLICK")
+        << "unknown or cut line \"" << line << "\"";
+  }
+}
+
+class SignalDuringStormTest : public SidecarUnderXvfbTest,
+                              public ::testing::WithParamInterface<int> {};
+
+// A storm of pointer moves, presses, releases, right clicks and new drags by a
+// source that answers every conversion; the signal lands at a different moment
+// in each round.
+TEST_P(SignalDuringStormTest, EndsWithStatus0PromptlyAndOnlyWholeLines) {
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    startSidecar();
+    auto source = startSource("files");
+    // Half of the moves land in a box around the trigger zone (X coordinates).
+    source->writeLine("storm " + std::to_string(GetParam() * 10 + round) + " 140 90 120 120");
+    ASSERT_EQ(source->readLine(5000ms), "STORMING");
+    std::string output = sidecar->readFor(Milliseconds(300 + 170 * round));
+
+    sidecar->sendSignal(GetParam());
+    const Clock::time_point sent = Clock::now();
+    const std::optional<int> status = sidecar->waitForExit(kExitBound);
+    const Milliseconds took = since(sent);
+    output += sidecar->readToEnd(2000ms);
+    source->writeLine("calm");
+    EXPECT_EQ(source->readLine(5000ms), "CALM");
+
+    EXPECT_EQ(exitCode(status), 0) << "no exit within " << kExitBound.count() << " ms";
+    std::cout << "[ measured ] exit " << took.count() << " ms after the signal, "
+              << std::count(output.begin(), output.end(), '\n') << " lines during the storm\n";
+    EXPECT_FALSE(output.empty()) << "the storm made the sidecar print nothing";
+    expectWholeKnownLines(output);
+    EXPECT_EQ(sidecar->readAllErrors(1000ms), "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SignalDuringStormTest, ::testing::Values(SIGTERM, SIGINT),
+                         [](const auto& info) {
+                           return std::string(info.param == SIGINT ? "SIGINT" : "SIGTERM");
+                         });
+
+TEST_F(SidecarUnderXvfbTest, ReaderThatClosesStandardOutputEndsItBySigpipe) {
+  startSidecar();
+  sidecar->closeOutput();
+  // The next line meets no reader; SIGPIPE keeps its default action.
+  std::optional<int> status;
+  for (int attempt = 0; attempt < 10 && !status; ++attempt) {
+    xdotool({"click", "1"});
+    status = sidecar->waitForExit(500ms);
+  }
+  ASSERT_TRUE(status) << "the sidecar went on without a reader";
+  EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGPIPE) << "wait status " << *status;
+  EXPECT_EQ(sidecar->readAllErrors(1000ms), "");
+}
+
+TEST_F(SidecarUnderXvfbTest, SilentSelectionOwnerCostsOneBoundedWaitAndTheLoopGoesOn) {
+  startSidecar();
+  auto source = beginDrag("files");
+  enterTrigger();
+  // An owner that answers is asked once per drag too: its answer is kept for
+  // the drag's ticks (text/uri-list names a file, so TARGETS is not needed).
+  std::this_thread::sleep_for(300ms);
+  source->writeLine("requests");
+  EXPECT_EQ(source->readLine(5000ms), "REQUESTS 1");
+
+  // A new drag whose owner never answers a conversion: after the conversion
+  // bound it counts as no files, which ends the entered drag.
+  ChildProcess silent({kFixture, "--offer", "files", "--silent"}, environment());
+  ASSERT_EQ(silent.readLine(5000ms), "OWNED");
+  expectLine("DRAG_EXIT");
+
+  // The ticks go on with the button down, but the silent owner is asked once
+  // for this drag, not at every tick.
+  std::this_thread::sleep_for(500ms);
+  silent.writeLine("requests");
+  EXPECT_EQ(silent.readLine(5000ms), "REQUESTS 1");
+
+  // Meanwhile presses are answered promptly.
+  move(kOutsideAll);
+  for (int i = 0; i < 3; ++i) {
+    xdotool({"click", "3"});
+    const Clock::time_point clicked = Clock::now();
+    EXPECT_EQ(sidecar->readLine(kPrompt), "OUTSIDE_CLICK");
+    std::cout << "[ measured ] OUTSIDE_CLICK " << since(clicked).count()
+              << " ms after xdotool returned\n";
+  }
+
+  // A new drag by an owner that answers enters again; a release outside the
+  // retention zone ends it.
+  source->writeLine("own");
+  ASSERT_EQ(source->readLine(5000ms), "OWNED");
+  enterTrigger();
+  source->writeLine("requests");
+  EXPECT_EQ(source->readLine(5000ms), "REQUESTS 2");
+  std::vector<std::string> chain = moveTo(kOutsideAll);
+  chain.insert(chain.end(), {"mouseup", "1"});
+  xdotool(chain);
+  EXPECT_EQ(sidecar->readLine(kPrompt), "DRAG_EXIT");
+
+  // And a signal still ends it while the silent owner holds a new drag.
+  silent.writeLine("own");
+  ASSERT_EQ(silent.readLine(5000ms), "OWNED");
+  xdotool({"mousedown", "1"});
+  EXPECT_EQ(sidecar->readLine(kPrompt), "OUTSIDE_CLICK");
+  sidecar->sendSignal(SIGTERM);
+  EXPECT_EQ(exitCode(sidecar->waitForExit(kExitBound)), 0);
+  EXPECT_EQ(sidecar->readToEnd(1000ms), "");
 }
 
 }  // namespace
