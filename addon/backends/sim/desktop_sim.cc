@@ -13,9 +13,7 @@ using port::Rect;
 
 // ---- Views ----------------------------------------------------------------
 
-std::vector<port::ViewPtr> SimView::subviews() const {
-  return {children.begin(), children.end()};
-}
+std::vector<port::ViewPtr> SimView::subviews() const { return {children.begin(), children.end()}; }
 
 Rect SimView::bounds() const { return {boundsOrigin.x, boundsOrigin.y, frame.width, frame.height}; }
 
@@ -26,7 +24,8 @@ Point SimView::convertPointFromWindow(Point windowPoint) const {
   for (const SimView* v = this; v != nullptr; v = v->parent.lock().get()) chain.push_back(v);
   Point p = windowPoint;
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    p = {p.x - (*it)->frame.x + (*it)->boundsOrigin.x, p.y - (*it)->frame.y + (*it)->boundsOrigin.y};
+    p = {p.x - (*it)->frame.x + (*it)->boundsOrigin.x,
+         p.y - (*it)->frame.y + (*it)->boundsOrigin.y};
   }
   return p;
 }
@@ -214,7 +213,8 @@ DispatchResult Desktop::dispatch(std::shared_ptr<SimEvent> event) {
     result.dropped = true;
   } else if (auto w = std::dynamic_pointer_cast<SimWindow>(passing->window())) {
     auto* simEvent = dynamic_cast<const SimEvent*>(passing.get());
-    auto hit = std::dynamic_pointer_cast<SimView>(w->frameView->hitTest(passing->locationInWindow()));
+    auto hit =
+        std::dynamic_pointer_cast<SimView>(w->frameView->hitTest(passing->locationInWindow()));
     if (hit && simEvent) {
       hit->deliveries.push_back({simEvent->serial, simEvent->eventType, "dispatch"});
       result.deliveredTo = hit->id;

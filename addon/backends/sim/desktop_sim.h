@@ -38,12 +38,12 @@ enum class DragRegionHit { kNone, kContentView, kSelf };
 struct ViewSpec {
   std::string id;  // empty: the desktop names it
   std::string className = "NSView";
-  port::Rect frame;                   // in the superview's coordinates
+  port::Rect frame;  // in the superview's coordinates
   std::optional<port::Point> boundsOrigin;
   bool hidden = false;
   std::vector<port::Rect> dragRegions;  // in the view's own coordinates
   DragRegionHit dragRegionHit = DragRegionHit::kNone;
-  std::vector<ViewSpec> children;       // back to front
+  std::vector<ViewSpec> children;  // back to front
 };
 
 // How an event reached a view: "dispatch" (normal delivery to the hit view) or
@@ -130,7 +130,7 @@ struct EventSpec {
 
 struct DispatchResult {
   uint64_t eventSerial = 0;
-  bool dropped = false;  // a monitor returned none
+  bool dropped = false;     // a monitor returned none
   std::string deliveredTo;  // id of the view normal dispatch reached, or empty
 };
 
@@ -206,7 +206,8 @@ class Desktop {
 
  private:
   Desktop() = default;
-  std::shared_ptr<SimView> buildView(const ViewSpec& spec, const std::shared_ptr<SimWindow>& window);
+  std::shared_ptr<SimView> buildView(const ViewSpec& spec,
+                                     const std::shared_ptr<SimWindow>& window);
 
   std::vector<std::shared_ptr<SimWindow>> windows_;
   std::map<std::string, std::weak_ptr<SimView>> viewsById_;

@@ -16,7 +16,7 @@ napi_value exported(napi_env env, napi_callback_info info) {
 }
 
 napi_property_descriptor method(const char* name, napi_callback callback) {
-  return napi_property_descriptor{name,    nullptr, callback, nullptr,
+  return napi_property_descriptor{name,    nullptr, callback,     nullptr,
                                   nullptr, nullptr, napi_default, nullptr};
 }
 

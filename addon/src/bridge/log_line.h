@@ -31,8 +31,8 @@ inline void append(std::string& out, const std::optional<std::string>& text) {
 inline void append(std::string& out, bool value) { out.append(value ? "YES" : "NO"); }
 // (Type traits rather than <concepts>: the macOS SDK's libc++ predates them.)
 template <typename T>
-  requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char>)
-void append(std::string& out, T value) {
+requires(std::is_integral_v<T> && !std::is_same_v<T, bool> &&
+         !std::is_same_v<T, char>) void append(std::string& out, T value) {
   out.append(std::to_string(value));
 }
 void append(std::string& out, OneDecimal value);

@@ -45,7 +45,8 @@ napi_status withoutPendingException(napi_env env, Call call) {
 // have properties here.
 bool isObject(napi_env env, napi_value value) {
   napi_valuetype type;
-  return napi_typeof(env, value, &type) == napi_ok && (type == napi_object || type == napi_function);
+  return napi_typeof(env, value, &type) == napi_ok &&
+         (type == napi_object || type == napi_function);
 }
 
 // Steps shared by the property reads: the property's value if it exists.

@@ -13,10 +13,10 @@ namespace kestrovan {
 // Immutable once created; shared by the item list of a drag and by the
 // file-promise providers that carry it through the drag.
 struct PromiseItem {
-  std::string promiseId;      // never empty
-  std::string kind;           // "file" or "directory"
-  std::string suggestedName;  // never empty: the name the drop target is given
-  std::string fileType;       // uniform type identifier
+  std::string promiseId;                // never empty
+  std::string kind;                     // "file" or "directory"
+  std::string suggestedName;            // never empty: the name the drop target is given
+  std::string fileType;                 // uniform type identifier
   std::optional<std::string> filePath;  // a local copy; absent when not given or empty
 };
 

@@ -25,8 +25,12 @@ TEST(LogLine, OneDecimalMatchesPrintf) {
     double value;
     const char* text;
   } cases[] = {
-      {120.5, "120.5"}, {300, "300.0"}, {-0.04, "-0.0"}, {0.25, "0.2"},  // round half to even as printf
-      {1e21, "1000000000000000000000.0"}, {std::numeric_limits<double>::infinity(), "inf"},
+      {120.5, "120.5"},
+      {300, "300.0"},
+      {-0.04, "-0.0"},
+      {0.25, "0.2"},  // round half to even as printf
+      {1e21, "1000000000000000000000.0"},
+      {std::numeric_limits<double>::infinity(), "inf"},
       {std::nan(""), "nan"},
   };
   for (const auto& c : cases) EXPECT_EQ(logLine(oneDecimal(c.value)), c.text) << c.value;

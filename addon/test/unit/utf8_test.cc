@@ -14,13 +14,17 @@ TEST(SanitizeUtf8, RepairsEachMaximalIllFormedSubpart) {
       {"", ""},
       {"plain ascii", "plain ascii"},
       {"\xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80", "\xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80"},  // well-formed
-      {"a\x80" "b", "a" + fffd + "b"},                        // lone continuation byte
-      {"\xC0\xAF", fffd + fffd},                              // overlong lead is never valid
-      {"\xE2\x82", fffd},                                     // truncated 3-byte sequence: one subpart
-      {"\xE2\x82" "x", fffd + "x"},
-      {"\xED\xA0\x80", fffd + fffd + fffd},                   // encoded surrogate
-      {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},        // above U+10FFFF
-      {"\xF0\x9F\x98", fffd},                                 // truncated 4-byte sequence
+      {"a\x80"
+       "b",
+       "a" + fffd + "b"},         // lone continuation byte
+      {"\xC0\xAF", fffd + fffd},  // overlong lead is never valid
+      {"\xE2\x82", fffd},         // truncated 3-byte sequence: one subpart
+      {"\xE2\x82"
+       "x",
+       fffd + "x"},
+      {"\xED\xA0\x80", fffd + fffd + fffd},             // encoded surrogate
+      {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},  // above U+10FFFF
+      {"\xF0\x9F\x98", fffd},                           // truncated 4-byte sequence
       {"\xFF", fffd},
   };
   for (const auto& c : cases) EXPECT_EQ(sanitizeUtf8(c.in), c.out) << testing::PrintToString(c.in);

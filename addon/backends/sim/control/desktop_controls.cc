@@ -24,10 +24,12 @@ ViewSpec toViewSpec(napi_env env, napi_value value) {
   if (auto v = get(env, value, "id")) spec.id = toString(env, *v, "id");
   if (auto v = get(env, value, "className")) spec.className = toString(env, *v, "className");
   if (auto v = get(env, value, "frame")) spec.frame = toRect(env, *v, "frame");
-  if (auto v = get(env, value, "boundsOrigin")) spec.boundsOrigin = toPoint(env, *v, "boundsOrigin");
+  if (auto v = get(env, value, "boundsOrigin"))
+    spec.boundsOrigin = toPoint(env, *v, "boundsOrigin");
   if (auto v = get(env, value, "hidden")) spec.hidden = toBool(env, *v, "hidden");
   if (auto v = get(env, value, "dragRegions")) {
-    for (napi_value r : toArray(env, *v, "dragRegions")) spec.dragRegions.push_back(toRect(env, r, "dragRegion"));
+    for (napi_value r : toArray(env, *v, "dragRegions"))
+      spec.dragRegions.push_back(toRect(env, r, "dragRegion"));
   }
   if (auto v = get(env, value, "dragRegionHit")) {
     spec.dragRegionHit = toDragRegionHit(toString(env, *v, "dragRegionHit"));
@@ -80,8 +82,8 @@ napi_value windowInfo(napi_env env, const SimWindow& window) {
   napi_value o = object(env);
   set(env, o, "number", number(env, static_cast<double>(window.number)));
   set(env, o, "frame", fromRect(env, window.frame));
-  set(env, o, "contentView",
-      window.content ? string(env, window.content->id) : [&] {
+  set(
+      env, o, "contentView", window.content ? string(env, window.content->id) : [&] {
         napi_value n;
         napi_get_null(env, &n);
         return n;
@@ -104,7 +106,8 @@ CONTROL(createWindow) {
     napi_value spec = arguments(env, info, 1)[0];
     if (typeOf(env, spec) != napi_object) throw ControlError{"createWindow takes an object"};
     std::optional<int64_t> windowNumber;
-    if (auto v = get(env, spec, "number")) windowNumber = static_cast<int64_t>(toNumber(env, *v, "number"));
+    if (auto v = get(env, spec, "number"))
+      windowNumber = static_cast<int64_t>(toNumber(env, *v, "number"));
     auto frameValue = get(env, spec, "frame");
     if (!frameValue) throw ControlError{"createWindow: frame is missing"};
     port::Rect frame = toRect(env, *frameValue, "frame");
@@ -114,19 +117,22 @@ CONTROL(createWindow) {
     }
     auto window = desktop().createWindow(windowNumber, frame, toContentSpec(env, content));
     if (auto v = get(env, spec, "key"); v && toBool(env, *v, "key")) desktop().keyWindow = window;
-    if (auto v = get(env, spec, "main"); v && toBool(env, *v, "main")) desktop().mainWindow = window;
+    if (auto v = get(env, spec, "main"); v && toBool(env, *v, "main"))
+      desktop().mainWindow = window;
     return windowInfo(env, *window);
   });
 }
 
 CONTROL(windowInfoControl) {
-  return guarded(env, [&] { return windowInfo(env, *windowArgument(env, arguments(env, info, 1)[0])); });
+  return guarded(env,
+                 [&] { return windowInfo(env, *windowArgument(env, arguments(env, info, 1)[0])); });
 }
 
 CONTROL(windowNumbers) {
   return guarded(env, [&] {
     napi_value out = array(env);
-    for (const auto& w : desktop().windows()) push(env, out, number(env, static_cast<double>(w->number)));
+    for (const auto& w : desktop().windows())
+      push(env, out, number(env, static_cast<double>(w->number)));
     return out;
   });
 }
@@ -219,7 +225,8 @@ CONTROL(mouseLocation) {
 
 CONTROL(setPressedButtons) {
   return guarded(env, [&] {
-    desktop().pressedButtons = static_cast<uint64_t>(toNumber(env, arguments(env, info, 1)[0], "mask"));
+    desktop().pressedButtons =
+        static_cast<uint64_t>(toNumber(env, arguments(env, info, 1)[0], "mask"));
     return undefinedValue(env);
   });
 }

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "control/controls.h"
 #include "canvas_sim.h"
+#include "control/controls.h"
 #include "control/napi_util.h"
 #include "desktop_sim.h"
 #include "drag/promise_item.h"
