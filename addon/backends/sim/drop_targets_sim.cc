@@ -141,19 +141,33 @@ std::string freeNameInDirectory(const std::string& directory, const std::string&
   }
 }
 
-DropResult dropOnFolder(uint64_t dragId, const std::string& directory, port::Point screenPoint,
-                        const FolderDropOptions& options) {
-  DropResult result;
+namespace {
+
+// The running drag a drop onto `directory` goes to, with a new drop id in
+// `result`; none, with the reason in `result`, when there is no such drag or
+// the directory is not one.
+std::shared_ptr<SimDrag> beginDrop(uint64_t dragId, const std::string& directory,
+                                   DropResult& result) {
   std::shared_ptr<SimDrag> drag = findRunningDrag(dragId);
   if (!drag) {
     result.error = missingDrag(dragId);
-    return result;
+    return nullptr;
   }
   if (!isDirectory(directory)) {
     result.error = "not a directory: " + directory;
-    return result;
+    return nullptr;
   }
   result.dropId = nextDropId++;
+  return drag;
+}
+
+}  // namespace
+
+DropResult dropOnFolder(uint64_t dragId, const std::string& directory, port::Point screenPoint,
+                        const FolderDropOptions& options) {
+  DropResult result;
+  std::shared_ptr<SimDrag> drag = beginDrop(dragId, directory, result);
+  if (!drag) return result;
   std::vector<std::string> given;
   // The drag's items, held by this copy while the target reads them.
   std::vector<std::shared_ptr<SimDraggingItem>> items = drag->items;
@@ -208,16 +222,8 @@ DropResult dropOnFolder(uint64_t dragId, const std::string& directory, port::Poi
 DropResult requestWriteThroughForeignProvider(uint64_t dragId, const std::string& directory,
                                               bool ourClassWithoutItem) {
   DropResult result;
-  std::shared_ptr<SimDrag> drag = findRunningDrag(dragId);
-  if (!drag) {
-    result.error = missingDrag(dragId);
-    return result;
-  }
-  if (!isDirectory(directory)) {
-    result.error = "not a directory: " + directory;
-    return result;
-  }
-  result.dropId = nextDropId++;
+  std::shared_ptr<SimDrag> drag = beginDrop(dragId, directory, result);
+  if (!drag) return result;
   std::shared_ptr<port::FilePromiseProvider> provider;
   if (ourClassWithoutItem) {
     auto writer = std::make_shared<SimPasteboardWriter>();
