@@ -12,6 +12,11 @@ const { EventType } = desktop;
 const WEB = 'RenderWidgetHostViewCocoa';
 const scrollMask = 0x400000;
 const full = { x: 0, y: 0, width: 400, height: 300 };
+// Two web views: 'wide' fills the window, 'left' (in front) covers 0..200 x 0..150.
+const wideAndLeft = () => [
+  { id: 'wide', className: WEB, frame: full },
+  { id: 'left', className: WEB, frame: { x: 0, y: 0, width: 200, height: 150 } },
+];
 
 beforeEach(() => desktop.reset());
 afterEach(() => assert.deepEqual(desktop.violations(), []));
@@ -125,30 +130,21 @@ describe('with forwarding installed', () => {
     {
       name: 'a point on the front view’s maximum X edge is outside it',
       content: { dragRegions: [full], dragRegionHit: 'none' },
-      children: [
-        { id: 'wide', className: WEB, frame: full },
-        { id: 'left', className: WEB, frame: { x: 0, y: 0, width: 200, height: 150 } },
-      ],
+      children: wideAndLeft(),
       at: [200, 10],
       to: 'wide',
     },
     {
       name: 'a point on the front view’s maximum Y edge is outside it',
       content: { dragRegions: [full], dragRegionHit: 'none' },
-      children: [
-        { id: 'wide', className: WEB, frame: full },
-        { id: 'left', className: WEB, frame: { x: 0, y: 0, width: 200, height: 150 } },
-      ],
+      children: wideAndLeft(),
       at: [10, 150],
       to: 'wide',
     },
     {
       name: 'just inside the maximum edges',
       content: { dragRegions: [full], dragRegionHit: 'none' },
-      children: [
-        { id: 'wide', className: WEB, frame: full },
-        { id: 'left', className: WEB, frame: { x: 0, y: 0, width: 200, height: 150 } },
-      ],
+      children: wideAndLeft(),
       at: [199.5, 149.5],
       to: 'left',
     },
