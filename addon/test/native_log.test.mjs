@@ -54,7 +54,8 @@ test('values with line breaks cannot forge a line: one line per entry, on standa
       sessionId: 'session' + forged, iconPath: '/tmp/icon\\r' + forged + '.png',
       items: [{ promiseId: 'promise' + forged, kind: 'file', suggestedName: 'report.pdf' }],
     }, (request) => { payload = request; }));
-    // A kind with line breaks: an invalid item, whose rejection line quotes it.
+    // A name and a kind with line breaks: invalid items, whose rejection lines quote them.
+    results.push(addon.startPromiseDrag({ sessionId: 'name', items: [{ promiseId: 'p', kind: 'file', suggestedName: 'name' + forged }] }, () => {}));
     results.push(addon.startPromiseDrag({ sessionId: 'kind', items: [{ promiseId: 'p', kind: 'file' + forged, suggestedName: 'a' }] }, () => {}));
     // A drop target whose folder's path has a line break.
     const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-line\\nbreak-'));
@@ -69,7 +70,7 @@ test('values with line breaks cannot forge a line: one line per entry, on standa
   const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8' });
   assert.equal(child.status, 0, child.stderr);
   const { results, payload, folder, description, log } = JSON.parse(child.stdout);
-  assert.deepEqual(results, [true, false, true, false]);
+  assert.deepEqual(results, [true, false, false, true, false]);
 
   // Every captured entry is one line without a control character.
   for (const entry of log) assert.doesNotMatch(entry, /[\u0000-\u001f\u007f]/, JSON.stringify(entry));
@@ -90,6 +91,7 @@ test('values with line breaks cannot forge a line: one line per entry, on standa
     `startPromiseDrag called sessionId=session${escapedForged}`,
     `resolved file type promiseId=promise${escapedForged} kind=file suggestedName=report.pdf extension=pdf fileType=com.adobe.pdf`,
     `startPromiseDrag preparing AppKit drag sessionId=session${escapedForged} iconPath=/tmp/icon\\r${escapedForged}.png windowNumber=101`,
+    `startPromiseDrag rejected sessionId=name: invalid item index=0 promiseId=p kind=file suggestedName=name${escapedForged}`,
     `startPromiseDrag rejected sessionId=kind: invalid item index=0 promiseId=p kind=file${escapedForged} suggestedName=a`,
     `Finder requested promised write sessionId=session${escapedForged} promiseId=promise${escapedForged} kind=file destination=${escapedFolder}/report.pdf token=${payload.completionToken}`,
     `completePromiseWrite called token=${payload.completionToken} errorMessage=disk full${escapedForged}\\t\\u001B[0m`,
