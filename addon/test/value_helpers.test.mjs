@@ -30,6 +30,24 @@ describe('stringFromNapi', () => {
   });
 });
 
+describe('wholeStringProperty', () => {
+  // As stringProperty, but an embedded NUL is kept: a reader can refuse the text.
+  const object = { nul: 'a.txt\0/../x', plain: 'report.pdf', lone: 'a\uD800', answer: 42 };
+  const cases = [
+    ['nul', 'a.txt\0/../x'],
+    ['plain', 'report.pdf'],
+    ['lone', 'a\uFFFD'],
+    ['answer', null],
+    ['missing', null],
+  ];
+  for (const [key, expected] of cases) {
+    test(`key ${key}`, () => assert.equal(h.wholeStringProperty(object, key), expected));
+  }
+  test('a receiver that is not an object gives absent', () => {
+    assert.equal(h.wholeStringProperty('text', 'length'), null);
+  });
+});
+
 describe('stringProperty and intProperty', () => {
   const object = {
     name: 'n',

@@ -4,6 +4,27 @@
 
 namespace kestrovan::log_line_detail {
 
+void appendValue(std::string& out, std::string_view text) {
+  constexpr char kHexDigits[] = "0123456789ABCDEF";
+  // Control characters are single bytes in UTF-8 and never part of a longer
+  // sequence, so the text is scanned byte by byte.
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      out.push_back(c);
+    } else if (byte == '\n') {
+      out.append("\\n");
+    } else if (byte == '\r') {
+      out.append("\\r");
+    } else if (byte == '\t') {
+      out.append("\\t");
+    } else {
+      const char escape[] = {'\\', 'u', '0', '0', kHexDigits[byte >> 4], kHexDigits[byte & 0xF]};
+      out.append(escape, sizeof escape);
+    }
+  }
+}
+
 void append(std::string& out, OneDecimal value) {
   char buffer[64];
   int length = std::snprintf(buffer, sizeof buffer, "%.1f", value.value);

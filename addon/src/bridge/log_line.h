@@ -1,10 +1,20 @@
-// Builds diagnostic messages by plain concatenation: texts as given, integers
-// in decimal, Booleans as "YES" or "NO", and fixed-point numbers with one
-// decimal place through oneDecimal(). No caller formats by hand.
+// Builds diagnostic messages by plain concatenation: fixed texts as given,
+// values with their control characters escaped, integers in decimal, Booleans
+// as "YES" or "NO", and fixed-point numbers with one decimal place through
+// oneDecimal(). No caller formats or escapes by hand.
 //
 //   logLine("session init sessionId=", id, " expectedWriteCount=", count)
+//
+// The fixed texts are the string literals of the call; every other text (a
+// std::string, std::string_view, const char* or optional text) is a value. A
+// value may come from the page, so it can never start a line of its own: each
+// control character in it (U+0000 to U+001F, U+007F) is written as "\n", "\r",
+// "\t" or "\u00XX" (two upper-case hexadecimal digits). Everything else,
+// including a backslash, is written unchanged, so a message is always one
+// line and a value without control characters reads exactly as given.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,12 +31,17 @@ inline OneDecimal oneDecimal(double value) { return {value}; }
 
 namespace log_line_detail {
 
-inline void append(std::string& out, std::string_view text) { out.append(text); }
-inline void append(std::string& out, const char* text) { out.append(text); }
-inline void append(std::string& out, const std::string& text) { out.append(text); }
+// A value's text, control characters escaped.
+void appendValue(std::string& out, std::string_view text);
+
+inline void append(std::string& out, std::string_view text) { appendValue(out, text); }
+inline void append(std::string& out, const char* text) {
+  if (text != nullptr) appendValue(out, text);
+}
+inline void append(std::string& out, const std::string& text) { appendValue(out, text); }
 // An absent text is written as empty.
 inline void append(std::string& out, const std::optional<std::string>& text) {
-  if (text) out.append(*text);
+  if (text) appendValue(out, *text);
 }
 inline void append(std::string& out, bool value) { out.append(value ? "YES" : "NO"); }
 // (Type traits rather than <concepts>: the macOS SDK's libc++ predates them.)
@@ -37,12 +52,23 @@ requires(std::is_integral_v<T> && !std::is_same_v<T, bool> &&
 }
 void append(std::string& out, OneDecimal value);
 
+// A string literal is a fixed text: written as it is.
+template <typename Part>
+void appendPart(std::string& out, const Part& part) {
+  if constexpr (std::is_array_v<Part> &&
+                std::is_same_v<std::remove_cv_t<std::remove_extent_t<Part>>, char>) {
+    out.append(static_cast<const char*>(part));
+  } else {
+    append(out, part);
+  }
+}
+
 }  // namespace log_line_detail
 
 template <typename... Parts>
 std::string logLine(const Parts&... parts) {
   std::string out;
-  (log_line_detail::append(out, parts), ...);
+  (log_line_detail::appendPart(out, parts), ...);
   return out;
 }
 

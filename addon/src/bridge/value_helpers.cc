@@ -2,6 +2,7 @@
 
 #include "bridge/utf8.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -15,7 +16,11 @@ void discardPendingException(napi_env env) {
   }
 }
 
-std::optional<std::string> stringFromNapi(napi_env env, napi_value value) {
+namespace {
+
+// The string's UTF-8 text (Node-API writes a lone surrogate as U+FFFD), cut at
+// the first NUL when `cutAtNul` is set.
+std::optional<std::string> textOfString(napi_env env, napi_value value, bool cutAtNul) {
   napi_valuetype type;
   if (napi_typeof(env, value, &type) != napi_ok || type != napi_string) return std::nullopt;
   size_t length = 0;
@@ -26,10 +31,9 @@ std::optional<std::string> stringFromNapi(napi_env env, napi_value value) {
   if (napi_get_value_string_utf8(env, value, buffer.get(), length + 1, &copied) != napi_ok) {
     return std::nullopt;
   }
-  return sanitizeUtf8(std::string_view(buffer.get(), std::strlen(buffer.get())));
+  const size_t used = cutAtNul ? std::strlen(buffer.get()) : std::min(copied, length);
+  return sanitizeUtf8(std::string_view(buffer.get(), used));
 }
-
-namespace {
 
 // A property read can run JavaScript (a getter, a Proxy trap). What that code
 // throws must not stay pending: the helpers report failure only by their result.
@@ -70,10 +74,21 @@ std::optional<napi_value> propertyValue(napi_env env, napi_value object, const s
 
 }  // namespace
 
+std::optional<std::string> stringFromNapi(napi_env env, napi_value value) {
+  return textOfString(env, value, true);
+}
+
 std::optional<std::string> stringProperty(napi_env env, napi_value object, const std::string& key) {
   auto value = propertyValue(env, object, key);
   if (!value) return std::nullopt;
   return stringFromNapi(env, *value);
+}
+
+std::optional<std::string> wholeStringProperty(napi_env env, napi_value object,
+                                               const std::string& key) {
+  auto value = propertyValue(env, object, key);
+  if (!value) return std::nullopt;
+  return textOfString(env, *value, false);
 }
 
 std::optional<int64_t> intProperty(napi_env env, napi_value object, const std::string& key) {

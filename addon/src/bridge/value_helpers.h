@@ -19,6 +19,11 @@ std::optional<std::string> stringFromNapi(napi_env env, napi_value value);
 // The property's text if the object has the property and it holds a string.
 std::optional<std::string> stringProperty(napi_env env, napi_value object, const std::string& key);
 
+// As stringProperty, but the whole text: an embedded NUL is kept, not cut at,
+// for a reader that must refuse such a text rather than shorten it.
+std::optional<std::string> wholeStringProperty(napi_env env, napi_value object,
+                                               const std::string& key);
+
 // The property's value as napi_get_value_int64 converts it, if the object has
 // the property and it holds a number.
 std::optional<int64_t> intProperty(napi_env env, napi_value object, const std::string& key);

@@ -2,6 +2,7 @@
 
 #include "bridge/native_log.h"
 #include "bridge/value_helpers.h"
+#include "drag/file_name.h"
 #include "drag/path_extension.h"
 #include "port/file_types.h"
 
@@ -35,11 +36,14 @@ PromiseItemReading readPromiseItem(napi_env env, napi_value element) {
   PromiseItemReading reading;
   reading.promiseId = stringProperty(env, element, "promiseId").value_or("");
   reading.kind = stringProperty(env, element, "kind").value_or("");
-  reading.suggestedName = stringProperty(env, element, "suggestedName").value_or("");
+  // Read whole: a NUL inside the name makes it invalid, it does not shorten it.
+  reading.suggestedName = wholeStringProperty(env, element, "suggestedName").value_or("");
   std::optional<std::string> filePath = stringProperty(env, element, "filePath");
   if (filePath && filePath->empty()) filePath.reset();
 
-  bool valid = !reading.promiseId.empty() && !reading.suggestedName.empty() &&
+  // The name comes from the page and becomes a file name at the drop target:
+  // it must be exactly one (see file_name.h).
+  bool valid = !reading.promiseId.empty() && isOneFileName(reading.suggestedName) &&
                (reading.kind == "file" || reading.kind == "directory");
   if (!valid) return reading;
 

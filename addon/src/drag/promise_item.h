@@ -13,10 +13,10 @@ namespace kestrovan {
 // Immutable once created; shared by the item list of a drag and by the
 // file-promise providers that carry it through the drag.
 struct PromiseItem {
-  std::string promiseId;                // never empty
-  std::string kind;                     // "file" or "directory"
-  std::string suggestedName;            // never empty: the name the drop target is given
-  std::string fileType;                 // uniform type identifier
+  std::string promiseId;      // never empty
+  std::string kind;           // "file" or "directory"
+  std::string suggestedName;  // one file name (file_name.h): the name the drop target is given
+  std::string fileType;       // uniform type identifier
   std::optional<std::string> filePath;  // a local copy; absent when not given or empty
 };
 
@@ -32,7 +32,9 @@ struct PromiseItemReading {
 };
 
 // Reads promiseId, kind, suggestedName and filePath from the element, in that
-// order. A valid item gets its file type (and its file type line in the log).
+// order. The item is valid when promiseId is not empty, kind is "file" or
+// "directory", and suggestedName is one file name (isOneFileName). A valid
+// item gets its file type (and its file type line in the log).
 PromiseItemReading readPromiseItem(napi_env env, napi_value element);
 
 // The file type of an item: the folder type for "directory", the type of the

@@ -65,6 +65,16 @@ function makeFuzzer(seed) {
     -(2 ** 63), 2 ** 64, Number.MIN_VALUE, 1e308, 4294967295];
   const strings = ['', 'a', 'report.pdf', 'photos.zip', 'README', 'file', 'directory', 'File', 'folder',
     '%@ %s %n', 'a\0b', '\uD800', '\uDFFF\uD800', 'é😀', 'x'.repeat(1 << 16), '/tmp/nope.png', '..', '/'];
+  // Names and values a hostile page sends: paths, "." and "..", control
+  // characters and forged log lines, names over 255 UTF-8 bytes, and the
+  // names just inside the limits.
+  const hostileNames = ['.', '..', 'a/b.txt', '../../../tmp/escaped.txt', '/etc/passwd', 'dir/',
+    'a\n[KestrovanNativeFilePromise] forged line', '\r\n[KestrovanNativeFilePromise] forged line',
+    'a\tb', '\u001b[31m', 'a\u007f', 'a.txt\0/../x', '\0', 'x'.repeat(256), 'é'.repeat(128),
+    '😀'.repeat(64), '\uD800'.repeat(86), 'x'.repeat(255), 'é'.repeat(127) + 'a', '\uD800'.repeat(85),
+    '.hidden', 'a:b.txt', ' spaced ', 'back\\slash'];
+  strings.push(...hostileNames);
+  const errorMessages = [undefined, '', 'failed', 'failed\n[KestrovanNativeFilePromise] forged line\r'];
 
   function trapObject(base) {
     const o = { ...base };
@@ -101,7 +111,8 @@ function makeFuzzer(seed) {
     const it = {
       promiseId: chance(0.9) ? `p${int(5)}` : value(depth + 1),
       kind: chance(0.8) ? pick(['file', 'directory']) : value(depth + 1),
-      suggestedName: chance(0.85) ? pick(['a.txt', 'report.pdf', 'Photos', 'x.kestrovan', 'README']) : value(depth + 1),
+      suggestedName: chance(0.75) ? pick(['a.txt', 'report.pdf', 'Photos', 'x.kestrovan', 'README'])
+        : chance(0.4) ? pick(hostileNames) : value(depth + 1),
     };
     if (chance(0.3)) it.filePath = chance(0.7) ? `/tmp/kestrovan-fuzz-${int(3)}.txt` : value(depth + 1);
     if (chance(0.1)) return trapObject(it);
@@ -146,7 +157,7 @@ function makeFuzzer(seed) {
       if (body === 2 && depth < 2) return callExport(depth + 1); // re-enters the addon
       if (body === 3 && payload?.completionToken) {
         addon.updatePromiseWriteProgress(payload.completionToken, random());
-        return addon.completePromiseWrite(payload.completionToken, pick([undefined, '', 'failed']));
+        return addon.completePromiseWrite(payload.completionToken, pick(errorMessages));
       }
       if (body === 4 && payload?.completionToken) {
         addon.completePromiseWrite(payload.completionToken);
@@ -184,7 +195,7 @@ function makeFuzzer(seed) {
     if (name === 'startPromiseDrag' && chance(0.8)) argv.splice(0, 2, request(depth), callback(depth));
     if (name === 'armPromiseDragOnWindowExit' && chance(0.6)) argv.splice(0, 2, pick(state.windows.length ? state.windows : [0]), callback(depth));
     if ((name === 'completePromiseWrite' || name === 'updatePromiseWriteProgress') && chance(0.6) && state.tokens.size) {
-      argv.splice(0, 2, pick([...state.tokens.keys()]), name === 'completePromiseWrite' ? pick([undefined, '', 'failed']) : pick(numbers));
+      argv.splice(0, 2, pick([...state.tokens.keys()]), name === 'completePromiseWrite' ? pick(errorMessages) : pick(numbers));
     }
     let result;
     try {
@@ -241,7 +252,16 @@ function makeFuzzer(seed) {
   }
 
   function checkInvariants(where) {
-    for (const line of desktop.log()) assert.ok(line.startsWith(tag), `${where}: a line lost its tag: ${line}`);
+    for (const line of desktop.log()) {
+      assert.ok(line.startsWith(tag), `${where}: a line lost its tag: ${line}`);
+      // One line: a value's control characters are escaped, so none is left.
+      assert.doesNotMatch(line, /[\u0000-\u001f\u007f]/, `${where}: a log entry is not one line: ${JSON.stringify(line)}`);
+    }
+    for (const drag of desktop.drags()) {
+      for (const { item } of drag.items) {
+        if (item) assert.ok(isOneFileName(item.suggestedName), `${where}: a drag promises ${JSON.stringify(item.suggestedName)}`);
+      }
+    }
     assert.deepEqual(desktop.violations(), [], `${where}: AppKit would have refused`);
     for (const error of state.uncaught) assert.ok(error instanceof FuzzTrap, `${where}: uncaught ${error?.stack ?? error}`);
     if (trace) traced.push(...desktop.log());
@@ -249,6 +269,12 @@ function makeFuzzer(seed) {
   }
 
   return { random, callExport, desktopAction, checkInvariants, state };
+}
+
+// What a promised name must be: one entry of the destination folder.
+function isOneFileName(name) {
+  return typeof name === 'string' && name !== '' && name !== '.' && name !== '..' &&
+    !/[/\u0000-\u001f\u007f]/.test(name) && Buffer.byteLength(name, 'utf8') <= 255;
 }
 
 // Ends everything a seed left running and checks that every write was
@@ -293,7 +319,8 @@ for (const seed of seeds) {
   desktop.clearDropOutcomes();
   desktop.clearProgressHistory();
   const fuzzer = makeFuzzer(seed);
-  fuzzer.state.directory = fs.mkdtempSync(path.join(os.tmpdir(), `kestrovan-fuzz-seed-${seed}-`));
+  // A line break in the folder's name: every destination path carries one.
+  fuzzer.state.directory = fs.mkdtempSync(path.join(os.tmpdir(), `kestrovan-fuzz\nseed-${seed}-`));
   fuzzer.state.uncaught = uncaught;
   uncaught.length = 0;
   traced.length = 0;

@@ -62,6 +62,13 @@ napi_value jsStringProperty(napi_env env, napi_callback_info info) {
   return absentOr(env, stringProperty(env, argv[0], key(env, argv[1])));
 }
 
+// wholeStringProperty(object, key) -> string | null
+napi_value jsWholeStringProperty(napi_env env, napi_callback_info info) {
+  napi_value argv[4];
+  args(env, info, argv);
+  return absentOr(env, wholeStringProperty(env, argv[0], key(env, argv[1])));
+}
+
 // intProperty(object, key) -> bigint | null (a BigInt, so 64-bit values are exact)
 napi_value jsIntProperty(napi_env env, napi_callback_info info) {
   napi_value argv[4];
@@ -287,6 +294,8 @@ napi_value init(napi_env env, napi_value exports) {
        nullptr},
       {"stringProperty", nullptr, jsStringProperty, nullptr, nullptr, nullptr, napi_default,
        nullptr},
+      {"wholeStringProperty", nullptr, jsWholeStringProperty, nullptr, nullptr, nullptr,
+       napi_default, nullptr},
       {"intProperty", nullptr, jsIntProperty, nullptr, nullptr, nullptr, napi_default, nullptr},
       {"setStringProperty", nullptr, jsSetStringProperty, nullptr, nullptr, nullptr, napi_default,
        nullptr},

@@ -20,6 +20,36 @@ TEST(LogLine, KeepsFormatCharactersAsText) {
   EXPECT_EQ(logLine("%@ %s %d", std::string("%n")), "%@ %s %d%n");
 }
 
+TEST(LogLine, ValuesAreOneLineWithTheirControlCharactersEscaped) {
+  struct Case {
+    std::string value;
+    const char* written;
+  } cases[] = {
+      {"a\n[KestrovanNativeFilePromise] forged line",
+       "a\\n[KestrovanNativeFilePromise] forged line"},
+      {"crlf\r\n", "crlf\\r\\n"},
+      {"\t", "\\t"},
+      {std::string("nul\0", 4), "nul\\u0000"},
+      {"\x01\x1B[31m\x1F\x7F", "\\u0001\\u001B[31m\\u001F\\u007F"},
+      // Everything else as given: a backslash, percent signs, other scripts,
+      // C1 controls and the Unicode line separators are not control characters here.
+      {"C:\\dir\\n %@ \xC3\xA9\xF0\x9F\x98\x80 \xC2\x85 \xE2\x80\xA8",
+       "C:\\dir\\n %@ \xC3\xA9\xF0\x9F\x98\x80 \xC2\x85 \xE2\x80\xA8"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(logLine("v=", c.value), std::string("v=") + c.written) << c.written;
+    EXPECT_EQ(logLine("v=", std::optional<std::string>(c.value)), std::string("v=") + c.written);
+    EXPECT_EQ(logLine("v=", std::string_view(c.value)), std::string("v=") + c.written);
+  }
+  const char* pointer = "p\nq";
+  EXPECT_EQ(logLine(pointer), "p\\nq");
+}
+
+TEST(LogLine, FixedTextsAreWrittenAsTheyAre) {
+  // Only the literals of the call are fixed texts; they are not escaped.
+  EXPECT_EQ(logLine("fixed\t", std::string("\t"), "\n"), "fixed\t\\t\n");
+}
+
 TEST(LogLine, OneDecimalMatchesPrintf) {
   struct Case {
     double value;
