@@ -32,6 +32,16 @@ constexpr Milliseconds kQuiet = 300ms;
 // A little over two polling ticks: enough for the sidecar to sample a press.
 constexpr Milliseconds kTwoTicks = 120ms;
 
+using Clock = std::chrono::steady_clock;
+
+// Loose bounds: what they catch is a hang or a stalled loop, not a figure.
+constexpr Milliseconds kExitBound = 1000ms;
+constexpr Milliseconds kPrompt = 1000ms;
+
+Milliseconds since(Clock::time_point start) {
+  return std::chrono::duration_cast<Milliseconds>(Clock::now() - start);
+}
+
 int exitCode(std::optional<int> status) {
   if (!status) return -1000;
   if (WIFSIGNALED(*status)) return -WTERMSIG(*status);
@@ -170,20 +180,23 @@ class SidecarUnderXvfbTest : public ::testing::Test {
     FAIL() << "the sidecar never reported an outside click";
   }
 
-  std::unique_ptr<ChildProcess> startSource(const std::string& offer) {
-    auto source = std::make_unique<ChildProcess>(
-        std::vector<std::string>{kFixture, "--offer", offer}, environment());
+  std::unique_ptr<ChildProcess> startSource(const std::string& offer,
+                                            const std::vector<std::string>& options = {}) {
+    std::vector<std::string> argv{kFixture, "--offer", offer};
+    argv.insert(argv.end(), options.begin(), options.end());
+    auto source = std::make_unique<ChildProcess>(argv, environment());
     EXPECT_EQ(source->readLine(5000ms), "OWNED");
     return source;
   }
 
   // Presses at the drag start (an outside click, as drags from other
   // applications start outside the tray), then a source takes XdndSelection.
-  std::unique_ptr<ChildProcess> beginDrag(const std::string& offer) {
+  std::unique_ptr<ChildProcess> beginDrag(const std::string& offer,
+                                          const std::vector<std::string>& options = {}) {
     move(kDragStart);
     xdotool({"mousedown", "1"});
     EXPECT_EQ(sidecar->readLine(kLineTimeout), "OUTSIDE_CLICK");
-    auto source = startSource(offer);
+    auto source = startSource(offer, options);
     std::this_thread::sleep_for(kTwoTicks);  // the polling start point is sampled here
     return source;
   }
@@ -313,6 +326,43 @@ TEST_F(SidecarUnderXvfbTest, OutsideClickDuringADragEndsItAndTheDragEntersAgain)
   enterTrigger();
 }
 
+// Toolkits differ in the time they answer a conversion of XdndSelection at:
+// Qt 5 only at its own selection timestamp, others only at CurrentTime. Each
+// refuses the other with a SelectionNotify whose target and property are None.
+struct AnswerTimeCase {
+  const char* name;
+  const char* answerAt;
+  // Conversion requests the file drag costs: asked at the owner's timestamp
+  // first, and at CurrentTime only after a refusal. Had a refusal been taken
+  // for silence, asking would stop after one request and a 100 ms wait, and
+  // the drag would never enter.
+  int requests;
+};
+
+void PrintTo(const AnswerTimeCase& c, std::ostream* out) { *out << c.name; }
+
+class AnswerTimeTest : public SidecarUnderXvfbTest,
+                       public ::testing::WithParamInterface<AnswerTimeCase> {};
+
+TEST_P(AnswerTimeTest, FileDragEntersAndARefusalIsAnAnswer) {
+  startSidecar();
+  auto source = beginDrag("files", {"--answer-at", GetParam().answerAt});
+  const Clock::time_point moved = Clock::now();
+  enterTrigger();
+  std::cout << "[ measured ] DRAG_ENTER " << since(moved).count() << " ms after the move began\n";
+  std::this_thread::sleep_for(kTwoTicks);
+  source->writeLine("requests");
+  EXPECT_EQ(source->readLine(5000ms), "REQUESTS " + std::to_string(GetParam().requests));
+  move(kOutsideAll);
+  expectLine("DRAG_EXIT");
+}
+
+INSTANTIATE_TEST_SUITE_P(Toolkits, AnswerTimeTest,
+                         ::testing::Values(AnswerTimeCase{"OwnerTimestampOnly", "owner-time", 1},
+                                           AnswerTimeCase{"CurrentTimeOnly", "current-time", 2},
+                                           AnswerTimeCase{"AnyTime", "any", 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 struct SignalCase {
   int signalNumber;
   bool inside;
@@ -354,16 +404,6 @@ TEST_F(SidecarUnderXvfbTest, WaylandSessionWarnsOnStandardErrorAndGoesOn) {
 }
 
 // ---------------------------------------------------------------- faults
-
-using Clock = std::chrono::steady_clock;
-
-// Loose bounds: what they catch is a hang or a stalled loop, not a figure.
-constexpr Milliseconds kExitBound = 1000ms;
-constexpr Milliseconds kPrompt = 1000ms;
-
-Milliseconds since(Clock::time_point start) {
-  return std::chrono::duration_cast<Milliseconds>(Clock::now() - start);
-}
 
 // Standard output read to its end: whole lines only, each one of the three words.
 void expectWholeKnownLines(const std::string& output) {
