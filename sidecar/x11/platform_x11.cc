@@ -168,7 +168,17 @@ std::optional<MonitorToken> X11Platform::addGlobalMonitor(std::uint64_t mask,
   if (xiOpcode_ < 0) return std::nullopt;
   const MonitorToken token = nextToken_++;
   monitors_.emplace(token, Monitor{mask, std::move(handler)});
+  const bool releasesWereSelected = (selectedRawEvents_ & bitFor(XI_RawButtonRelease)) != 0;
   updateRawEventSelection();
+  // A press held since before the sidecar listened sent no raw press. Now that
+  // releases are selected, a pointer query (answered after the selection took
+  // effect) that shows the left button down means the release is still to
+  // come: raw motion counts as dragging from here on.
+  if (!releasesWereSelected && (selectedRawEvents_ & bitFor(XI_RawButtonRelease)) != 0 &&
+      (pressedMouseButtons() & 1u) != 0) {
+    rawLeftDown_ = true;
+    updateRawEventSelection();
+  }
   return token;
 }
 

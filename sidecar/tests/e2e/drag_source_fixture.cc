@@ -15,7 +15,9 @@
 // It takes the selection at start and prints "OWNED". Commands on standard
 // input, one a line: "own" takes the selection again (a new drag by the same
 // owner) and prints "OWNED"; "grab" grabs the pointer as a dragging source
-// does and prints "GRABBED"; "requests" prints "REQUESTS n", the number of
+// does and prints "GRABBED"; "move X Y" moves the pointer to X, Y (X
+// coordinates) through XTEST, as a real mouse does (raw motion events follow,
+// unlike a warp), and prints "MOVED"; "requests" prints "REQUESTS n", the number of
 // conversion requests received so far (answered or not); "storm SEED X Y W H"
 // starts a storm of input through XTEST, a random action about every
 // millisecond (pointer moves, half of them into the box X, Y, W, H in X
@@ -217,6 +219,14 @@ int main(int argc, char* argv[]) {
                                           ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
                                           GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
           if (status == GrabSuccess) say("GRABBED");
+        }
+        if (command.rfind("move ", 0) == 0) {
+          std::istringstream words(command.substr(5));
+          int x = 0, y = 0;
+          words >> x >> y;
+          XTestFakeMotionEvent(f.display, -1, x, y, CurrentTime);
+          XSync(f.display, False);
+          say("MOVED");
         }
         if (command == "requests") say(("REQUESTS " + std::to_string(f.requests)).c_str());
         if (command.rfind("storm ", 0) == 0) {

@@ -363,6 +363,33 @@ INSTANTIATE_TEST_SUITE_P(Toolkits, AnswerTimeTest,
                                            AnswerTimeCase{"AnyTime", "any", 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(SidecarUnderXvfbTest, PressHeldBeforeStartThenMovedOnePointIntoTheZoneEnters) {
+  // A narrow tray frame: the click-allowed zone is no wider than the trigger
+  // zone (x 150..250, y 600..700), so a right click just left of it is an
+  // outside click that says the sidecar is listening.
+  constexpr Point kBesideTrigger{149, 650};
+  constexpr Point kTriggerEdge{150, 650};
+  move(kBesideTrigger);
+  xdotool({"mousedown", "1"});
+  sidecar = std::make_unique<ChildProcess>(
+      std::vector<std::string>{kSidecar, "--tray-frame", "195,700,10,30"}, environment());
+  bool listening = false;
+  for (int attempt = 0; attempt < 25 && !listening; ++attempt) {
+    xdotool({"click", "3"});
+    listening = sidecar->readLine(200ms) == "OUTSIDE_CLICK";
+  }
+  ASSERT_TRUE(listening) << "the sidecar never reported an outside click";
+  sidecar->readFor(kQuiet);  // a late answer to a retried click
+  auto source = startSource("files");
+  std::this_thread::sleep_for(kTwoTicks);
+  // One point is far below the polling fallback's 6-point threshold: only the
+  // raw motion of the held press can enter.
+  source->writeLine("move " + std::to_string(kTriggerEdge.x) + " " +
+                    std::to_string(XvfbServer::kHeight - kTriggerEdge.y));
+  ASSERT_EQ(source->readLine(5000ms), "MOVED");
+  expectLine("DRAG_ENTER");
+}
+
 struct SignalCase {
   int signalNumber;
   bool inside;
