@@ -58,6 +58,10 @@ void FakePlatform::advance(std::chrono::nanoseconds duration) {
   if (!exited()) now_ = end;
 }
 
+void FakePlatform::parentExits() {
+  if (parentExitSignal_) deliverSignal(*parentExitSignal_);
+}
+
 void FakePlatform::deliverSignal(int signalNumber) {
   if (exited()) return;
   if (!defaultActionDisabled_[signalNumber]) {
@@ -145,6 +149,11 @@ void FakePlatform::disableDefaultSignalAction(int signalNumber) {
 void FakePlatform::addSignalSource(int signalNumber, std::function<void()> handler) {
   calls.push_back("addSignalSource " + std::to_string(signalNumber));
   signalSources_.emplace(signalNumber, std::move(handler));
+}
+
+void FakePlatform::sendSignalOnParentExit(int signalNumber) {
+  calls.push_back("sendSignalOnParentExit " + std::to_string(signalNumber));
+  parentExitSignal_ = signalNumber;
 }
 
 int FakePlatform::runMainLoop() {

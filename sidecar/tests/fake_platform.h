@@ -58,6 +58,9 @@ class FakePlatform : public SidecarPlatform {
   void advance(std::chrono::nanoseconds duration);
   // Runs the earliest due tick (moving the clock to it).
   void tick();
+  // The parent process ends: the signal asked for by sendSignalOnParentExit
+  // is delivered; with none asked for, nothing happens.
+  void parentExits();
   // Delivers a signal: to its source if its default action was disabled,
   // else it "kills" the process (recorded in killedBySignal).
   void deliverSignal(int signalNumber);
@@ -84,6 +87,7 @@ class FakePlatform : public SidecarPlatform {
   void cancelTimer(TimerToken token) override;
   void disableDefaultSignalAction(int signalNumber) override;
   void addSignalSource(int signalNumber, std::function<void()> handler) override;
+  void sendSignalOnParentExit(int signalNumber) override;
   int runMainLoop() override;
   void exitProcess(int status) override;
   void writeStandardOutput(std::string_view bytes) override;
@@ -105,6 +109,7 @@ class FakePlatform : public SidecarPlatform {
   std::map<TimerToken, Timer> timers_;
   std::map<int, bool> defaultActionDisabled_;
   std::multimap<int, std::function<void()>> signalSources_;
+  std::optional<int> parentExitSignal_;
   std::chrono::nanoseconds now_{0};
 };
 

@@ -4,6 +4,7 @@
 #include <X11/extensions/Xfixes.h>
 #include <errno.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -50,7 +51,7 @@ constexpr unsigned bitFor(int rawEventType) { return 1u << rawEventType; }
 
 }  // namespace
 
-X11Platform::X11Platform() { sigemptyset(&blockedSignals_); }
+X11Platform::X11Platform() : parentAtStart_(getppid()) { sigemptyset(&blockedSignals_); }
 
 X11Platform::~X11Platform() {
   for (const auto& [token, timer] : timers_) ::close(timer.fd);
@@ -290,6 +291,13 @@ void X11Platform::addSignalSource(int signalNumber, std::function<void()> handle
   signalHandlers_.emplace(signalNumber, std::move(handler));
   const int fd = signalfd(signalFd_, &blockedSignals_, SFD_NONBLOCK | SFD_CLOEXEC);
   if (fd >= 0) signalFd_ = fd;
+}
+
+void X11Platform::sendSignalOnParentExit(int signalNumber) {
+  prctl(PR_SET_PDEATHSIG, signalNumber);
+  // A parent that ended before the line above sends nothing; the process has
+  // been handed to another one by then.
+  if (getppid() != parentAtStart_) kill(getpid(), signalNumber);
 }
 
 void X11Platform::runPendingSignals() {

@@ -10,6 +10,9 @@
 // - Main queue: one `poll` over the X connection, one timerfd per timer and a
 //   signalfd for the signals whose default action was disabled (they are
 //   blocked, not ignored: an ignored signal never reaches a signalfd).
+// - Parent exit: `prctl(PR_SET_PDEATHSIG)`, so the kernel sends the signal
+//   when the parent thread that started the sidecar ends (the application's
+//   main thread, where Node starts its children).
 //
 // Construct it, then `connectToWindowServer()` opens the display; every other
 // operation needs a successful connection. Main thread only.
@@ -17,6 +20,7 @@
 
 #include <X11/Xlib.h>
 #include <signal.h>
+#include <sys/types.h>
 
 #include <map>
 #include <memory>
@@ -57,6 +61,7 @@ class X11Platform final : public SidecarPlatform {
   void cancelTimer(TimerToken token) override;
   void disableDefaultSignalAction(int signalNumber) override;
   void addSignalSource(int signalNumber, std::function<void()> handler) override;
+  void sendSignalOnParentExit(int signalNumber) override;
   int runMainLoop() override;
   void exitProcess(int status) override;
   void writeStandardOutput(std::string_view bytes) override;
@@ -94,6 +99,7 @@ class X11Platform final : public SidecarPlatform {
 
   std::map<TimerToken, Timer> timers_;
 
+  pid_t parentAtStart_;  // the parent when the platform was made (in main)
   sigset_t blockedSignals_;
   int signalFd_ = -1;
   std::multimap<int, std::function<void()>> signalHandlers_;

@@ -4,6 +4,7 @@
 // that owns XdndSelection.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -419,6 +420,48 @@ INSTANTIATE_TEST_SUITE_P(Signals, TerminationTest,
                                                                                 : "SIGTERM") +
                                   (info.param.inside ? "_Inside" : "_Idle");
                          });
+
+// The application dies without a word (a crash, SIGKILL): its sidecar must not
+// stay behind with its monitors and timer. The test process adopts orphans
+// (a child subreaper), so it can wait for the orphaned sidecar's end.
+TEST_F(SidecarUnderXvfbTest, ParentKilledLeavesNoSidecarBehind) {
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  move(kOutsideAll);
+  // A shell as the application: it starts the sidecar, says its process id,
+  // and waits; the sidecar writes to the same pipe.
+  ChildProcess application(
+      {"/bin/sh", "-c", "\"$0\" --tray-frame 100,700,200,30 & echo $!; wait", kSidecar},
+      environment());
+  const std::optional<std::string> pidLine = application.readLine(5000ms);
+  ASSERT_TRUE(pidLine);
+  const pid_t sidecarPid = std::stoi(*pidLine);
+  bool listening = false;
+  for (int attempt = 0; attempt < 25 && !listening; ++attempt) {
+    xdotool({"click", "1"});
+    listening = application.readLine(200ms) == "OUTSIDE_CLICK";
+  }
+  ASSERT_TRUE(listening) << "the sidecar never reported an outside click";
+
+  application.sendSignal(SIGKILL);
+  const Clock::time_point killed = Clock::now();
+  // Once the parent is gone, its orphan is this process's child.
+  ASSERT_TRUE(application.waitForExit(5000ms));
+  int status = 0;
+  pid_t ended = 0;
+  while ((ended = waitpid(sidecarPid, &status, WNOHANG)) == 0 && since(killed) < 5000ms) {
+    std::this_thread::sleep_for(1ms);
+  }
+  const Milliseconds took = since(killed);
+  if (ended != sidecarPid) {  // leave nothing behind for the next test
+    kill(sidecarPid, SIGKILL);
+    waitpid(sidecarPid, nullptr, 0);
+  }
+  ASSERT_EQ(ended, sidecarPid) << "the sidecar outlived its parent";
+  std::cout << "[ measured ] sidecar gone " << took.count() << " ms after its parent was killed\n";
+  EXPECT_LE(took, 100ms);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+  EXPECT_EQ(application.readToEnd(1000ms), "");  // nothing printed on the way out
+}
 
 TEST_F(SidecarUnderXvfbTest, WaylandSessionWarnsOnStandardErrorAndGoesOn) {
   startSidecar({{"XDG_SESSION_TYPE", "wayland"}});
