@@ -83,6 +83,11 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{{"--zone-size", "--tray-frame", "1,2,3,4"},
                         "Expected a number, received --tray-frame.",
                         2},
+        // A value's control characters are escaped: the line stays one line.
+        CommandLineCase{{"--tray-frame", "1,2\n,3,4"}, "Expected a number, received 2\\n.", 2},
+        CommandLineCase{{"--tray-frame", "1,2,3,4\r\nDRAG_ENTER"},
+                        "Expected a number, received 4\\r\\nDRAG_ENTER.",
+                        2},
         CommandLineCase{{"--tray-frame", "1,2,3,4", "--dropzone-padding", "1e999x"},
                         "Expected a number, received 1e999x.",
                         2},
