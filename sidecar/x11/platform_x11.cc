@@ -2,6 +2,7 @@
 
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xrandr.h>
 #include <errno.h>
 #include <poll.h>
 #include <sys/prctl.h>
@@ -74,7 +75,20 @@ std::optional<std::string> X11Platform::connectToWindowServer() {
   XSetErrorHandler(ignoreXError);
   XSetIOErrorHandler(lostConnection);
   root_ = DefaultRootWindow(display_);
-  screenHeight_ = DisplayHeight(display_, DefaultScreen(display_));
+
+  int randrErrorBase = 0;
+  if (XRRQueryExtension(display_, &randrEventBase_, &randrErrorBase)) {
+    int major = 1;
+    int minor = 5;
+    if (XRRQueryVersion(display_, &major, &minor)) {
+      randrMonitors_ = major > 1 || (major == 1 && minor >= 5);
+    }
+    XRRSelectInput(display_, root_,
+                   RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+  } else {
+    randrEventBase_ = -1;
+  }
+  readPrimaryMonitor();
 
   int fixesEventBase = 0;
   int fixesErrorBase = 0;
@@ -104,6 +118,41 @@ std::optional<std::string> X11Platform::connectToWindowServer() {
   return std::nullopt;
 }
 
+void X11Platform::readPrimaryMonitor() {
+  Window rootReturn = 0;
+  int x = 0;
+  int y = 0;
+  unsigned width = 0;
+  unsigned height = 0;
+  unsigned border = 0;
+  unsigned depth = 0;
+  if (XGetGeometry(display_, root_, &rootReturn, &x, &y, &width, &height, &border, &depth)) {
+    primary_ = MonitorGeometry{0, 0, static_cast<int>(width), static_cast<int>(height)};
+  }
+  if (!randrMonitors_) return;
+  int count = 0;
+  XRRMonitorInfo* monitors = XRRGetMonitors(display_, root_, True, &count);
+  for (int i = 0; i < count; ++i) {
+    if (monitors[i].primary) {
+      primary_ =
+          MonitorGeometry{monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height};
+      break;
+    }
+  }
+  if (monitors != nullptr) XRRFreeMonitors(monitors);
+}
+
+bool X11Platform::handleRandrEvent(XEvent& event) {
+  if (randrEventBase_ < 0) return false;
+  if (event.type != randrEventBase_ + RRScreenChangeNotify &&
+      event.type != randrEventBase_ + RRNotify) {
+    return false;
+  }
+  XRRUpdateConfiguration(&event);
+  readPrimaryMonitor();
+  return true;
+}
+
 void X11Platform::activateAsAccessory() {
   // X11 has no Dock or menu bar to stay out of: the sidecar maps no window.
 }
@@ -118,8 +167,8 @@ ScreenPoint X11Platform::mouseLocation() {
   unsigned mask = 0;
   if (XQueryPointer(display_, root_, &rootReturn, &child, &rootX, &rootY, &windowX, &windowY,
                     &mask)) {
-    lastPointer_ =
-        ScreenPoint{static_cast<double>(rootX), static_cast<double>(screenHeight_ - rootY)};
+    lastPointer_ = ScreenPoint{static_cast<double>(rootX - primary_.x),
+                               static_cast<double>(primary_.y + primary_.height - rootY)};
   }
   return lastPointer_;  // on another screen: where it was last seen on this one
 }
@@ -226,6 +275,7 @@ void X11Platform::fireMonitors(std::uint64_t eventMask) {
 
 void X11Platform::handleXEvent(XEvent& event) {
   if (selection_->handleEvent(event)) return;
+  if (handleRandrEvent(event)) return;
   if (event.type != GenericEvent || event.xcookie.extension != xiOpcode_) return;
   if (!XGetEventData(display_, &event.xcookie)) return;
   const int type = event.xcookie.evtype;
@@ -234,6 +284,7 @@ void X11Platform::handleXEvent(XEvent& event) {
 
   const bool wheel = button >= 4 && button <= 7;
   if (type == XI_RawButtonPress && !wheel) {
+    readPrimaryMonitor();  // the handlers read the pointer in the current monitors' space
     if (button == 1) {
       rawLeftDown_ = true;
       updateRawEventSelection();

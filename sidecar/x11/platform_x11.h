@@ -1,8 +1,13 @@
 // X11Platform: the sidecar's platform on Linux, against an X server.
 //
 // - Pointer: `XQueryPointer` on the root window, turned into the sidecar's
-//   y-up space (y = screen height - X's y); buttons in the macOS bit layout;
-//   the "hardware" left button from the XInput2 state of the client pointer.
+//   space, whose origin is the lower-left corner of the primary monitor with
+//   y up (as on macOS): x = X's x - primary x, y = primary bottom - X's y. The
+//   primary monitor is RandR's (1.5 or later: the monitor marked primary);
+//   without one, the root window. It is read again on every RandR screen,
+//   CRTC or output change and at every button press (monitors that clients
+//   define send no event). Buttons in the macOS bit layout; the "hardware"
+//   left button from the XInput2 state of the client pointer.
 // - Global monitors: XInput2 raw button and motion events on the root window,
 //   which arrive even while another client (a drag source) grabs the pointer.
 //   They need XInput 2.1 or later; without it no monitor is installed.
@@ -86,9 +91,21 @@ class X11Platform final : public SidecarPlatform {
 
   Display* display_ = nullptr;
   Window root_ = 0;
-  int screenHeight_ = 0;
-  int xiOpcode_ = -1;      // XInput's major opcode, -1 without XInput 2.1
-  int clientPointer_ = 0;  // XInput2 id of the client's master pointer
+  // The primary monitor in root coordinates (X's y down).
+  struct MonitorGeometry {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+  };
+  void readPrimaryMonitor();
+  bool handleRandrEvent(XEvent& event);
+
+  MonitorGeometry primary_;
+  bool randrMonitors_ = false;  // RandR 1.5 or later: XRRGetMonitors
+  int randrEventBase_ = -1;     // -1 without RandR
+  int xiOpcode_ = -1;           // XInput's major opcode, -1 without XInput 2.1
+  int clientPointer_ = 0;       // XInput2 id of the client's master pointer
   std::unique_ptr<XdndSelectionReader> selection_;
   ScreenPoint lastPointer_;
 

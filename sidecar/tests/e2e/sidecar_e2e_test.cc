@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/e2e/child_process.h"
+#include "tests/e2e/primary_monitor.h"
 #include "tests/e2e/xvfb_server.h"
 
 namespace kestrovan::sidecar::e2e {
@@ -127,6 +128,14 @@ constexpr Point kOnTray{200, 715};
 constexpr Point kOutsideAll{1100, 100};
 constexpr Point kDragStart{1000, 650};
 
+// A rectangle in X's root coordinates (y down).
+struct Area {
+  int x;
+  int y;
+  int width;
+  int height;
+};
+
 // Started by the first test that needs it, stopped after the last test.
 std::unique_ptr<XvfbServer>& serverSlot() {
   static std::unique_ptr<XvfbServer> server;
@@ -136,17 +145,45 @@ XvfbServer& xserver() {
   if (!serverSlot()) serverSlot() = std::make_unique<XvfbServer>();
   return *serverSlot();
 }
+// A root window taller than its primary monitor, as with two screens.
+constexpr int kTallWidth = 1920;
+constexpr int kTallHeight = 1440;
+std::unique_ptr<XvfbServer>& tallServerSlot() {
+  static std::unique_ptr<XvfbServer> server;
+  return server;
+}
+XvfbServer& tallServer() {
+  if (!tallServerSlot()) tallServerSlot() = std::make_unique<XvfbServer>(kTallWidth, kTallHeight);
+  return *tallServerSlot();
+}
 class XvfbEnvironment : public ::testing::Environment {
  public:
-  void TearDown() override { serverSlot().reset(); }
+  void TearDown() override {
+    serverSlot().reset();
+    tallServerSlot().reset();
+  }
 };
 [[maybe_unused]] ::testing::Environment* const kXvfbEnvironment =
     ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
 
 class SidecarUnderXvfbTest : public ::testing::Test {
  protected:
+  virtual XvfbServer& server() { return xserver(); }
+
+  // Where the sidecar's origin lies: the lower-left corner of the primary
+  // monitor (by default the whole root window).
+  std::optional<Area> primary;
+  Area primaryArea() {
+    return primary ? *primary : Area{0, 0, server().width(), server().height()};
+  }
+  // A point of the sidecar's space in X's root coordinates.
+  std::pair<int, int> inX(Point p) {
+    const Area area = primaryArea();
+    return {area.x + p.x, area.y + area.height - p.y};
+  }
+
   EnvironmentChanges environment(const EnvironmentChanges& extra = {}) {
-    EnvironmentChanges changes{{"DISPLAY", xserver().display()},
+    EnvironmentChanges changes{{"DISPLAY", server().display()},
                                {"XDG_SESSION_TYPE", std::nullopt},
                                {"WAYLAND_DISPLAY", std::nullopt}};
     for (const auto& [name, value] : extra) changes[name] = value;
@@ -158,8 +195,9 @@ class SidecarUnderXvfbTest : public ::testing::Test {
     words.insert(words.begin(), "/usr/bin/xdotool");
     ASSERT_EQ(exitCode(runToEnd(words, 5000ms, environment())), 0) << words[1];
   }
-  static std::vector<std::string> moveTo(Point p) {
-    return {"mousemove", std::to_string(p.x), std::to_string(XvfbServer::kHeight - p.y)};
+  std::vector<std::string> moveTo(Point p) {
+    const auto [x, y] = inX(p);
+    return {"mousemove", std::to_string(x), std::to_string(y)};
   }
   void move(Point p) { xdotool(moveTo(p)); }
 
@@ -390,10 +428,43 @@ TEST_F(SidecarUnderXvfbTest, PressHeldBeforeStartThenMovedOnePointIntoTheZoneEnt
   std::this_thread::sleep_for(kTwoTicks);
   // One point is far below the polling fallback's 6-point threshold: only the
   // raw motion of the held press can enter.
-  source->writeLine("move " + std::to_string(kTriggerEdge.x) + " " +
-                    std::to_string(XvfbServer::kHeight - kTriggerEdge.y));
+  const auto [x, y] = inX(kTriggerEdge);
+  source->writeLine("move " + std::to_string(x) + " " + std::to_string(y));
   ASSERT_EQ(source->readLine(5000ms), "MOVED");
   expectLine("DRAG_ENTER");
+}
+
+void setPrimary(XvfbServer& server, const Area& area) {
+  ASSERT_TRUE(setPrimaryMonitor(server.display(), area.x, area.y, area.width, area.height));
+}
+
+class TwoScreensTest : public SidecarUnderXvfbTest {
+ protected:
+  XvfbServer& server() override { return tallServer(); }
+};
+
+TEST_F(TwoScreensTest, ZonesLieByThePrimaryMonitorAndFollowItsChanges) {
+  // The root is 1920 × 1440 and the primary monitor its upper 1920 × 1080, so
+  // the sidecar's y is 1080 - X's y; flipping by the root's height would put
+  // every zone 360 rows too low.
+  primary = Area{0, 0, kTallWidth, 1080};
+  setPrimary(server(), *primary);
+  startSidecar();
+  {
+    auto source = beginDrag("files");
+    enterTrigger();
+    move(kOutsideAll);
+    expectLine("DRAG_EXIT");
+    xdotool({"mouseup", "1"});
+  }
+  // While it runs, the primary becomes a 1280 × 720 monitor at the lower
+  // right: origin and flip both move.
+  primary = Area{640, 720, 1280, 720};
+  setPrimary(server(), *primary);
+  auto source = beginDrag("files");
+  enterTrigger();
+  move(kOutsideAll);
+  expectLine("DRAG_EXIT");
 }
 
 struct SignalCase {
