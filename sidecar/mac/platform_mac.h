@@ -36,6 +36,9 @@ class MacPlatform final : public SidecarPlatform {
   std::optional<MonitorToken> addGlobalMonitor(std::uint64_t mask,
                                                std::function<void()> handler) override;
   void removeMonitor(MonitorToken token) override;
+  bool monitorsSeeEveryPress() override;
+  std::optional<MonitorToken> addDragPasteboardChangeMonitor(
+      std::function<void()> handler) override;
   std::optional<TimerToken> startRepeatingTimer(std::chrono::nanoseconds interval,
                                                 std::function<void()> tick) override;
   void cancelTimer(TimerToken token) override;

@@ -113,6 +113,15 @@ void MacPlatform::removeMonitor(MonitorToken token) {
   state_->monitors.erase(found);
 }
 
+// Global monitors see no event that goes to this process, and the drag
+// pasteboard posts no change notification: the 50 ms tick runs all the time.
+bool MacPlatform::monitorsSeeEveryPress() { return false; }
+
+std::optional<MonitorToken> MacPlatform::addDragPasteboardChangeMonitor(
+    std::function<void()> /*handler*/) {
+  return std::nullopt;
+}
+
 std::optional<TimerToken> MacPlatform::startRepeatingTimer(std::chrono::nanoseconds interval,
                                                            std::function<void()> tick) {
   dispatch_source_t timer =

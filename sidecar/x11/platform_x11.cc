@@ -234,7 +234,18 @@ std::optional<MonitorToken> X11Platform::addGlobalMonitor(std::uint64_t mask,
 
 void X11Platform::removeMonitor(MonitorToken token) {
   monitors_.erase(token);
+  pasteboardMonitors_.erase(token);
   updateRawEventSelection();
+}
+
+// Raw events reach the root window whatever grab another client holds.
+bool X11Platform::monitorsSeeEveryPress() { return xiOpcode_ >= 0; }
+
+std::optional<MonitorToken> X11Platform::addDragPasteboardChangeMonitor(
+    std::function<void()> handler) {
+  const MonitorToken token = nextToken_++;
+  pasteboardMonitors_.emplace(token, std::move(handler));
+  return token;
 }
 
 void X11Platform::updateRawEventSelection() {
@@ -274,7 +285,15 @@ void X11Platform::fireMonitors(std::uint64_t eventMask) {
 }
 
 void X11Platform::handleXEvent(XEvent& event) {
-  if (selection_->handleEvent(event)) return;
+  if (selection_->handleEvent(event)) {
+    std::vector<std::function<void()>> handlers;  // a handler may remove monitors
+    for (const auto& [token, handler] : pasteboardMonitors_) handlers.push_back(handler);
+    for (const auto& handler : handlers) {
+      if (exitRequested_) return;
+      handler();
+    }
+    return;
+  }
   if (handleRandrEvent(event)) return;
   if (event.type != GenericEvent || event.xcookie.extension != xiOpcode_) return;
   if (!XGetEventData(display_, &event.xcookie)) return;

@@ -10,7 +10,9 @@
 //   left button from the XInput2 state of the client pointer.
 // - Global monitors: XInput2 raw button and motion events on the root window,
 //   which arrive even while another client (a drag source) grabs the pointer.
-//   They need XInput 2.1 or later; without it no monitor is installed.
+//   They need XInput 2.1 or later; without it no monitor is installed. With
+//   it they see every press, so the core's polling timer stops while idle and
+//   the sidecar makes no wake-up of its own until the next press or drag.
 // - Drag pasteboard: the XdndSelection selection (see selection_x11.h).
 // - Main queue: one `poll` over the X connection, one timerfd per timer and a
 //   signalfd for the signals whose default action was disabled (they are
@@ -61,6 +63,9 @@ class X11Platform final : public SidecarPlatform {
   std::optional<MonitorToken> addGlobalMonitor(std::uint64_t mask,
                                                std::function<void()> handler) override;
   void removeMonitor(MonitorToken token) override;
+  bool monitorsSeeEveryPress() override;
+  std::optional<MonitorToken> addDragPasteboardChangeMonitor(
+      std::function<void()> handler) override;
   std::optional<TimerToken> startRepeatingTimer(std::chrono::nanoseconds interval,
                                                 std::function<void()> tick) override;
   void cancelTimer(TimerToken token) override;
@@ -111,6 +116,7 @@ class X11Platform final : public SidecarPlatform {
 
   std::uint64_t nextToken_ = 1;
   std::map<MonitorToken, Monitor> monitors_;
+  std::map<MonitorToken, std::function<void()>> pasteboardMonitors_;
   bool rawLeftDown_ = false;
   unsigned selectedRawEvents_ = 0;  // bit per XI raw event type now selected
 
