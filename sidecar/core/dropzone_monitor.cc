@@ -40,6 +40,11 @@ void DragDropzoneMonitor::start() {
   mouseDownMonitor_ = addMonitor(kLeftMouseDownMask | kRightMouseDownMask | kOtherMouseDownMask,
                                  &DragDropzoneMonitor::handleMouseDown);
   mouseUpMonitor_ = addMonitor(kLeftMouseUpMask, &DragDropzoneMonitor::handleLeftMouseUp);
+  if (mouseDownMonitor_ && platform_.monitorsSeeEveryPress()) {
+    pasteboardMonitor_ = platform_.addDragPasteboardChangeMonitor([weak = weak_from_this()] {
+      if (const auto self = weak.lock()) self->resumePolling();
+    });
+  }
   startPollingFallback();
 }
 
@@ -49,16 +54,23 @@ void DragDropzoneMonitor::startPollingFallback() {
   });
 }
 
+void DragDropzoneMonitor::resumePolling() {
+  if (!pasteboardMonitor_ || pollTimer_ || stopped_) return;
+  startPollingFallback();
+}
+
 void DragDropzoneMonitor::stop() {
   for (std::optional<MonitorToken>* monitor :
-       {&dragMonitor_, &mouseDownMonitor_, &mouseUpMonitor_}) {
+       {&dragMonitor_, &mouseDownMonitor_, &mouseUpMonitor_, &pasteboardMonitor_}) {
     if (*monitor) platform_.removeMonitor(**monitor);
   }
   if (pollTimer_) platform_.cancelTimer(*pollTimer_);
   dragMonitor_.reset();
   mouseDownMonitor_.reset();
   mouseUpMonitor_.reset();
+  pasteboardMonitor_.reset();
   pollTimer_.reset();
+  stopped_ = true;
 }
 
 void DragDropzoneMonitor::printSignal(std::string_view signal) {
@@ -85,6 +97,7 @@ void DragDropzoneMonitor::applyZoneRule(bool fileDrag, bool entering, bool inRet
 }
 
 void DragDropzoneMonitor::handleLeftMouseDragged() {
+  resumePolling();
   const ScreenPoint pointer = platform_.mouseLocation();
   const bool fileDrag = fileDragTest();
   applyZoneRule(fileDrag, rectContains(triggerZone_, pointer),
@@ -92,6 +105,7 @@ void DragDropzoneMonitor::handleLeftMouseDragged() {
 }
 
 void DragDropzoneMonitor::handleMouseDown() {
+  resumePolling();  // any press: the timer's first tick samples it at once
   if (rectContains(clickAllowedZone_, platform_.mouseLocation())) return;
   isInsideZone_ = false;  // an outside click ends the drag state without "DRAG_EXIT"
   printSignal(outsideClickSignal);
@@ -131,6 +145,12 @@ void DragDropzoneMonitor::pollTick() {
     if (isInsideZone_ && !inRetention) {
       isInsideZone_ = false;
       printSignal(dragExitSignal);
+    }
+    // Idle: until a press, a drag event or a pasteboard change, every tick
+    // would do just what this one did.
+    if (pasteboardMonitor_ && !isInsideZone_ && pollTimer_) {
+      platform_.cancelTimer(*pollTimer_);
+      pollTimer_.reset();
     }
   }
 }

@@ -5,7 +5,17 @@
 //
 // Create it with `create` (it must be owned by a shared_ptr: its handlers and
 // timer hold it weakly and do nothing once it is gone), then call `start()`
-// once. Every member runs on the main thread; there is no locking. Destroying
+// once.
+//
+// Idle without wake-ups: where the platform's monitors see every press and
+// report every pasteboard change (X11 with XInput 2.1), the polling timer is
+// cancelled at a tick that finds the left button up outside a drag state
+// (isInsideZone false), and started again, first deadline now, by the next
+// press or drag event or pasteboard change. Output is the same as with the
+// timer always running: such a tick only resets the polling state and takes
+// the pasteboard's change count as inactive, and every event that could make
+// a later tick differ starts the timer again. Elsewhere (macOS) it runs
+// every 50 ms all the time. Every member runs on the main thread; there is no locking. Destroying
 // the object does not remove the monitors; `stop()` does.
 #pragma once
 
@@ -38,7 +48,8 @@ class DragDropzoneMonitor : public std::enable_shared_from_this<DragDropzoneMoni
   // the polling timer.
   void start();
 
-  // Removes the monitors and cancels the timer. A second call does nothing.
+  // Removes the monitors and cancels the timer. A second call does nothing,
+  // and the timer is not started again.
   void stop();
 
   // Writes one output line (the word and a line feed) in one call.
@@ -51,6 +62,7 @@ class DragDropzoneMonitor : public std::enable_shared_from_this<DragDropzoneMoni
   }
   std::optional<ScreenPoint> pollingMouseDownStart() const { return pollingMouseDownStart_; }
   bool pollingIsDragging() const { return pollingIsDragging_; }
+  bool pollingTimerRunning() const { return pollTimer_.has_value(); }
 
  private:
   DragDropzoneMonitor(const SidecarZones& zones, SidecarPlatform& platform);
@@ -71,6 +83,8 @@ class DragDropzoneMonitor : public std::enable_shared_from_this<DragDropzoneMoni
   // Installs a handler that calls `member` on this object while it lives.
   std::optional<MonitorToken> addMonitor(std::uint64_t mask, void (DragDropzoneMonitor::*member)());
   void startPollingFallback();
+  // Starts the polling timer again if it was stopped while idle.
+  void resumePolling();
 
   const Rect triggerZone_;
   const Rect retentionZone_;
@@ -81,6 +95,8 @@ class DragDropzoneMonitor : public std::enable_shared_from_this<DragDropzoneMoni
   std::optional<MonitorToken> dragMonitor_;
   std::optional<MonitorToken> mouseDownMonitor_;
   std::optional<MonitorToken> mouseUpMonitor_;
+  std::optional<MonitorToken> pasteboardMonitor_;  // only where ticks may stop while idle
+  bool stopped_ = false;
   std::optional<TimerToken> pollTimer_;
   std::optional<ScreenPoint> pollingMouseDownStart_;
   bool pollingIsDragging_ = false;

@@ -5,6 +5,7 @@
 
 #include "core/arguments.h"
 #include "core/dropzone_monitor.h"
+#include "core/failure_line.h"
 #include "core/output_signals.h"
 #include "core/termination.h"
 #include "core/zones.h"
@@ -13,10 +14,7 @@ namespace kestrovan::sidecar {
 namespace {
 
 void writeFailureLine(SidecarPlatform& platform, std::string_view reason) {
-  std::string line(failureLinePrefix);
-  line.append(reason);
-  line.push_back('\n');
-  platform.writeStandardError(line);
+  platform.writeStandardError(failureLine(reason));
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ inline constexpr int kExitBadCommandLine = 2;  // the command line was rejected
 // the window server, computes the zones, becomes an accessory application,
 // creates the monitor, installs the termination handler, starts the monitor
 // and runs the main loop. A failure writes one line "[KestrovanDragDropzone]
-// Sidecar failed: <reason>" to standard error in one write and returns 2 (bad
+// Sidecar failed: <reason>" (its control characters escaped, see
+// failure_line.h) to standard error in one write and returns 2 (bad
 // command line) or 1 (no window server) before anything else happens.
 int runSidecar(std::span<const std::string> arguments, SidecarPlatform& platform);
 

@@ -14,6 +14,7 @@ void installTerminationHandler(const std::shared_ptr<DragDropzoneMonitor>& monit
       platform.exitProcess(0);
     });
   }
+  platform.sendSignalOnParentExit(SIGTERM);
 }
 
 }  // namespace kestrovan::sidecar

@@ -2,9 +2,16 @@
 // Grand Central Dispatch.
 //
 // Global monitors are NSEvent global monitors; the drag pasteboard is
-// NSPasteboardNameDrag; the polling timer and the signal sources are dispatch
-// sources on the main queue; the loop is the main NSRunLoop. Create one on the
-// main thread, in `main`, and keep it for the life of the process.
+// NSPasteboardNameDrag; the polling timer, the signal sources and the watch on
+// the parent process (DISPATCH_PROC_EXIT) are dispatch sources on the main
+// queue. The loop is the application's own (`-[NSApplication run]`): global
+// monitors are delivered through the application's event handling, which a
+// bare run of the main NSRunLoop never does; timers, dispatch sources and the
+// main queue keep working under it. Becoming an accessory application also
+// begins a user-initiated, latency-critical activity held for the life of the
+// process, so App Nap never throttles the 50 ms timer of this window-less
+// program. Create one on the main thread, in `main`, and keep it for the life
+// of the process.
 #pragma once
 
 #include <memory>
@@ -29,11 +36,15 @@ class MacPlatform final : public SidecarPlatform {
   std::optional<MonitorToken> addGlobalMonitor(std::uint64_t mask,
                                                std::function<void()> handler) override;
   void removeMonitor(MonitorToken token) override;
+  bool monitorsSeeEveryPress() override;
+  std::optional<MonitorToken> addDragPasteboardChangeMonitor(
+      std::function<void()> handler) override;
   std::optional<TimerToken> startRepeatingTimer(std::chrono::nanoseconds interval,
                                                 std::function<void()> tick) override;
   void cancelTimer(TimerToken token) override;
   void disableDefaultSignalAction(int signalNumber) override;
   void addSignalSource(int signalNumber, std::function<void()> handler) override;
+  void sendSignalOnParentExit(int signalNumber) override;
   int runMainLoop() override;
   void exitProcess(int status) override;
   void writeStandardOutput(std::string_view bytes) override;

@@ -7,6 +7,9 @@
 #import <Foundation/Foundation.h>
 #include <dispatch/dispatch.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <map>
@@ -25,11 +28,15 @@ void writeToHandle(NSFileHandle* handle, std::string_view bytes) {
 }  // namespace
 
 struct MacPlatform::State {
+  pid_t parentAtStart = getppid();  // the parent when the platform was made (in main)
+  // The App Nap opt-out: held, never ended, until the process ends.
+  id<NSObject> activity;
   std::uint64_t nextToken = 1;
   std::map<MonitorToken, id> monitors;
   std::map<TimerToken, dispatch_source_t> timers;
   // terminationSignalSources: kept alive until the process ends.
   std::vector<dispatch_source_t> signalSources;
+  dispatch_source_t parentExitSource;
 };
 
 MacPlatform::MacPlatform() : state_(std::make_unique<State>()) {}
@@ -42,6 +49,13 @@ std::optional<std::string> MacPlatform::connectToWindowServer() {
 void MacPlatform::activateAsAccessory() {
   // The result is not looked at.
   [[NSApplication sharedApplication] setActivationPolicy:NSApplicationActivationPolicyAccessory];
+  // A window-less accessory application is a candidate for App Nap, which
+  // would coalesce and delay its 50 ms timer. The returned token ends the
+  // activity when released; the state keeps it for the process's life.
+  state_->activity = [[NSProcessInfo processInfo]
+      beginActivityWithOptions:NSActivityUserInitiatedAllowingIdleSystemSleep |
+                               NSActivityLatencyCritical
+                        reason:@"Watching drags toward the tray for the application"];
 }
 
 ScreenPoint MacPlatform::mouseLocation() {
@@ -99,6 +113,15 @@ void MacPlatform::removeMonitor(MonitorToken token) {
   state_->monitors.erase(found);
 }
 
+// Global monitors see no event that goes to this process, and the drag
+// pasteboard posts no change notification: the 50 ms tick runs all the time.
+bool MacPlatform::monitorsSeeEveryPress() { return false; }
+
+std::optional<MonitorToken> MacPlatform::addDragPasteboardChangeMonitor(
+    std::function<void()> /*handler*/) {
+  return std::nullopt;
+}
+
 std::optional<TimerToken> MacPlatform::startRepeatingTimer(std::chrono::nanoseconds interval,
                                                            std::function<void()> tick) {
   dispatch_source_t timer =
@@ -140,8 +163,28 @@ void MacPlatform::addSignalSource(int signalNumber, std::function<void()> handle
   state_->signalSources.push_back(source);
 }
 
+void MacPlatform::sendSignalOnParentExit(int signalNumber) {
+  const pid_t parent = state_->parentAtStart;
+  dispatch_source_t source =
+      dispatch_source_create(DISPATCH_SOURCE_TYPE_PROC, static_cast<uintptr_t>(parent),
+                             DISPATCH_PROC_EXIT, dispatch_get_main_queue());
+  if (source != nil) {
+    // The signal source sees the signal whatever its disposition (kqueue).
+    dispatch_source_set_event_handler(source, ^{
+      kill(getpid(), signalNumber);
+    });
+    dispatch_resume(source);
+    state_->parentExitSource = source;
+  }
+  // A parent that ended before the source watched it: the process has been
+  // handed to another parent (launchd) by then.
+  if (getppid() != parent) kill(getpid(), signalNumber);
+}
+
 int MacPlatform::runMainLoop() {
-  [[NSRunLoop mainRunLoop] run];
+  // The application's event loop, which delivers the global monitors' events
+  // and drains the main queue. It returns only if the application stops.
+  [[NSApplication sharedApplication] run];
   return 0;
 }
 

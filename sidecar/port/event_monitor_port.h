@@ -26,9 +26,22 @@ class EventMonitorPort {
   virtual std::optional<MonitorToken> addGlobalMonitor(std::uint64_t mask,
                                                        std::function<void()> handler) = 0;
 
-  // Removes a monitor installed by `addGlobalMonitor`; its handler is not
-  // called again.
+  // Removes a monitor installed by `addGlobalMonitor` or
+  // `addDragPasteboardChangeMonitor`; its handler is not called again.
   virtual void removeMonitor(MonitorToken token) = 0;
+
+  // Whether the global monitors see every press of a mouse button, whoever
+  // it goes to and whatever grab another client holds, from the moment they
+  // are installed. Where they do (and pasteboard changes are reported too), a
+  // timer that matters only while a button is down may be stopped in between
+  // and started again by the next press.
+  virtual bool monitorsSeeEveryPress() = 0;
+
+  // Installs a monitor of the drag pasteboard: `handler` runs on the main
+  // thread after each change of `dragPasteboardChangeCount`. Returns none
+  // where the platform cannot tell (AppKit posts nothing for it).
+  virtual std::optional<MonitorToken> addDragPasteboardChangeMonitor(
+      std::function<void()> handler) = 0;
 
  protected:
   ~EventMonitorPort() = default;

@@ -1,5 +1,6 @@
 // MainQueuePort: the main thread's run loop and what it delivers besides
-// mouse events: a repeating timer, termination signals, and the way out.
+// mouse events: a repeating timer, termination signals, the parent's exit,
+// and the way out.
 //
 // Every handler given here runs on the main thread, one at a time, between
 // the event monitors' handlers; none runs in a signal handler's context.
@@ -32,6 +33,12 @@ class MainQueuePort {
   // Calls `handler` on the main queue each time `signalNumber` arrives. The
   // source lives as long as the platform.
   virtual void addSignalSource(int signalNumber, std::function<void()> handler) = 0;
+
+  // Sends `signalNumber` to this process once its parent has ended, so the
+  // parent's death takes the path of that signal. A parent that had already
+  // ended when the process started (the process has been handed to another
+  // parent since) sends it at once.
+  virtual void sendSignalOnParentExit(int signalNumber) = 0;
 
   // Runs the main run loop. Returns only if the loop ends, with the status
   // given to `exitProcess`, or 0 when the loop ran out by itself.

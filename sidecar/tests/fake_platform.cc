@@ -15,6 +15,13 @@ void FakePlatform::beginPasteboardDrag(bool files) {
   canReadFileURLs = files;
   types = files ? std::vector<std::string>{"public.file-url", "NSFilenamesPboardType"}
                 : std::vector<std::string>{"public.utf8-plain-text"};
+  if (exited()) return;
+  std::vector<std::function<void()>> handlers;
+  for (const auto& [token, handler] : pasteboardMonitors_) handlers.push_back(handler);
+  for (const auto& handler : handlers) {
+    if (exited()) return;
+    handler();
+  }
 }
 
 void FakePlatform::fireEvent(std::uint64_t eventMask) {
@@ -56,6 +63,10 @@ void FakePlatform::advance(std::chrono::nanoseconds duration) {
     tick();
   }
   if (!exited()) now_ = end;
+}
+
+void FakePlatform::parentExits() {
+  if (parentExitSignal_) deliverSignal(*parentExitSignal_);
 }
 
 void FakePlatform::deliverSignal(int signalNumber) {
@@ -121,7 +132,20 @@ std::optional<MonitorToken> FakePlatform::addGlobalMonitor(std::uint64_t mask,
 
 void FakePlatform::removeMonitor(MonitorToken token) {
   calls.push_back("removeMonitor " + std::to_string(token));
-  if (monitors_.erase(token) == 0) throw std::logic_error("removeMonitor: unknown token");
+  if (monitors_.erase(token) + pasteboardMonitors_.erase(token) == 0) {
+    throw std::logic_error("removeMonitor: unknown token");
+  }
+}
+
+// A capability, not an action: not recorded in `calls`.
+bool FakePlatform::monitorsSeeEveryPress() { return seesEveryPress; }
+
+std::optional<MonitorToken> FakePlatform::addDragPasteboardChangeMonitor(
+    std::function<void()> handler) {
+  calls.push_back("addDragPasteboardChangeMonitor");
+  const MonitorToken token = nextToken_++;
+  pasteboardMonitors_.emplace(token, std::move(handler));
+  return token;
 }
 
 std::optional<TimerToken> FakePlatform::startRepeatingTimer(std::chrono::nanoseconds interval,
@@ -145,6 +169,11 @@ void FakePlatform::disableDefaultSignalAction(int signalNumber) {
 void FakePlatform::addSignalSource(int signalNumber, std::function<void()> handler) {
   calls.push_back("addSignalSource " + std::to_string(signalNumber));
   signalSources_.emplace(signalNumber, std::move(handler));
+}
+
+void FakePlatform::sendSignalOnParentExit(int signalNumber) {
+  calls.push_back("sendSignalOnParentExit " + std::to_string(signalNumber));
+  parentExitSignal_ = signalNumber;
 }
 
 int FakePlatform::runMainLoop() {

@@ -32,6 +32,9 @@ class FakePlatform : public SidecarPlatform {
   bool canReadFileURLs = false;
   std::optional<std::vector<std::string>> types = std::vector<std::string>{};
   bool monitorsFail = false;  // addGlobalMonitor returns none
+  // Whether the monitors see every press (as X11's raw events do); only then
+  // does the core install a pasteboard change monitor and let ticks stop.
+  bool seesEveryPress = false;
   std::optional<std::string> connectFailure;
 
   // --- What the core did.
@@ -50,7 +53,8 @@ class FakePlatform : public SidecarPlatform {
   void clearCalls() { calls.clear(); }
 
   // --- Driving.
-  // A new drag: replaces the pasteboard contents (the change count moves on).
+  // A new drag: replaces the pasteboard contents (the change count moves on)
+  // and tells the pasteboard change monitors.
   void beginPasteboardDrag(bool files);
   // Fires every installed monitor whose mask has any of `eventMask`'s bits.
   void fireEvent(std::uint64_t eventMask);
@@ -58,12 +62,17 @@ class FakePlatform : public SidecarPlatform {
   void advance(std::chrono::nanoseconds duration);
   // Runs the earliest due tick (moving the clock to it).
   void tick();
+  // The parent process ends: the signal asked for by sendSignalOnParentExit
+  // is delivered; with none asked for, nothing happens.
+  void parentExits();
   // Delivers a signal: to its source if its default action was disabled,
   // else it "kills" the process (recorded in killedBySignal).
   void deliverSignal(int signalNumber);
 
   bool exited() const { return exitStatus || killedBySignal; }
-  std::size_t installedMonitorCount() const { return monitors_.size(); }
+  std::size_t installedMonitorCount() const {
+    return monitors_.size() + pasteboardMonitors_.size();
+  }
   std::size_t runningTimerCount() const { return timers_.size(); }
   std::chrono::nanoseconds now() const { return now_; }
 
@@ -79,11 +88,15 @@ class FakePlatform : public SidecarPlatform {
   std::optional<MonitorToken> addGlobalMonitor(std::uint64_t mask,
                                                std::function<void()> handler) override;
   void removeMonitor(MonitorToken token) override;
+  bool monitorsSeeEveryPress() override;
+  std::optional<MonitorToken> addDragPasteboardChangeMonitor(
+      std::function<void()> handler) override;
   std::optional<TimerToken> startRepeatingTimer(std::chrono::nanoseconds interval,
                                                 std::function<void()> tick) override;
   void cancelTimer(TimerToken token) override;
   void disableDefaultSignalAction(int signalNumber) override;
   void addSignalSource(int signalNumber, std::function<void()> handler) override;
+  void sendSignalOnParentExit(int signalNumber) override;
   int runMainLoop() override;
   void exitProcess(int status) override;
   void writeStandardOutput(std::string_view bytes) override;
@@ -102,9 +115,11 @@ class FakePlatform : public SidecarPlatform {
 
   std::uint64_t nextToken_ = 1;
   std::map<MonitorToken, Monitor> monitors_;
+  std::map<MonitorToken, std::function<void()>> pasteboardMonitors_;
   std::map<TimerToken, Timer> timers_;
   std::map<int, bool> defaultActionDisabled_;
   std::multimap<int, std::function<void()>> signalSources_;
+  std::optional<int> parentExitSignal_;
   std::chrono::nanoseconds now_{0};
 };
 

@@ -1,5 +1,5 @@
 // The whole program on the fake platform: start-up order, termination by
-// SIGINT and SIGTERM in every state, and the failure paths.
+// SIGINT, SIGTERM and the parent's exit in every state, and the failure paths.
 #include "core/run_sidecar.h"
 
 #include <gtest/gtest.h>
@@ -22,12 +22,12 @@ const Lines kExampleArguments{"--tray-frame",    "100,800,200,30",     "--dropzo
 TEST(RunSidecarTest, StartsUpInOrderAndPrintsNothing) {
   FakePlatform platform;
   EXPECT_EQ(runSidecar(kExampleArguments, platform), 0);  // the loop ran out by itself
-  EXPECT_EQ(
-      platform.calls,
-      (Lines{"connectToWindowServer", "activateAsAccessory", "dragPasteboardChangeCount",
-             "disableDefaultSignalAction 2", "disableDefaultSignalAction 15", "addSignalSource 2",
-             "addSignalSource 15", "addGlobalMonitor 64", "addGlobalMonitor 33554442",
-             "addGlobalMonitor 4", "startRepeatingTimer 50000000", "runMainLoop"}));
+  EXPECT_EQ(platform.calls,
+            (Lines{"connectToWindowServer", "activateAsAccessory", "dragPasteboardChangeCount",
+                   "disableDefaultSignalAction 2", "disableDefaultSignalAction 15",
+                   "addSignalSource 2", "addSignalSource 15", "sendSignalOnParentExit 15",
+                   "addGlobalMonitor 64", "addGlobalMonitor 33554442", "addGlobalMonitor 4",
+                   "startRepeatingTimer 50000000", "runMainLoop"}));
   EXPECT_TRUE(platform.outputWrites.empty());
   EXPECT_TRUE(platform.errorWrites.empty());
 }
@@ -93,8 +93,21 @@ const StateScript kStates[] = {
      {"OUTSIDE_CLICK\n"}},
 };
 
+// What ends the sidecar: SIGINT, SIGTERM, or the parent's death (which the
+// sidecar asked to receive as SIGTERM).
+struct Ending {
+  const char* name;
+  std::function<void(FakePlatform&)> happen;
+};
+
+const Ending kEndings[] = {
+    {"SIGINT", [](FakePlatform& p) { p.deliverSignal(SIGINT); }},
+    {"SIGTERM", [](FakePlatform& p) { p.deliverSignal(SIGTERM); }},
+    {"ParentExit", [](FakePlatform& p) { p.parentExits(); }},
+};
+
 struct TerminationCase {
-  int signalNumber;
+  const Ending* ending;
   const StateScript* state;
 };
 
@@ -106,7 +119,7 @@ TEST_P(TerminationTest, StopsAndExitsWithStatus0PrintingNothingMore) {
     GetParam().state->reach(platform);
     ASSERT_EQ(platform.outputWrites, GetParam().state->outputBeforeSignal);
     platform.clearCalls();
-    platform.deliverSignal(GetParam().signalNumber);
+    GetParam().ending->happen(platform);
     // Whatever would come next is never delivered to a gone process.
     platform.pointer = kOutsideAll;
     platform.pressedButtons = 0;
@@ -123,16 +136,15 @@ TEST_P(TerminationTest, StopsAndExitsWithStatus0PrintingNothingMore) {
 
 std::vector<TerminationCase> terminationCases() {
   std::vector<TerminationCase> cases;
-  for (const int signalNumber : {SIGINT, SIGTERM}) {
-    for (const StateScript& state : kStates) cases.push_back({signalNumber, &state});
+  for (const Ending& ending : kEndings) {
+    for (const StateScript& state : kStates) cases.push_back({&ending, &state});
   }
   return cases;
 }
 
 INSTANTIATE_TEST_SUITE_P(SignalsAndStates, TerminationTest, ::testing::ValuesIn(terminationCases()),
                          [](const auto& info) {
-                           return std::string(info.param.signalNumber == SIGINT ? "SIGINT_"
-                                                                                : "SIGTERM_") +
+                           return std::string(info.param.ending->name) + "_" +
                                   info.param.state->name;
                          });
 

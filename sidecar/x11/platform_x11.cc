@@ -2,8 +2,10 @@
 
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xrandr.h>
 #include <errno.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -50,7 +52,7 @@ constexpr unsigned bitFor(int rawEventType) { return 1u << rawEventType; }
 
 }  // namespace
 
-X11Platform::X11Platform() { sigemptyset(&blockedSignals_); }
+X11Platform::X11Platform() : parentAtStart_(getppid()) { sigemptyset(&blockedSignals_); }
 
 X11Platform::~X11Platform() {
   for (const auto& [token, timer] : timers_) ::close(timer.fd);
@@ -73,7 +75,20 @@ std::optional<std::string> X11Platform::connectToWindowServer() {
   XSetErrorHandler(ignoreXError);
   XSetIOErrorHandler(lostConnection);
   root_ = DefaultRootWindow(display_);
-  screenHeight_ = DisplayHeight(display_, DefaultScreen(display_));
+
+  int randrErrorBase = 0;
+  if (XRRQueryExtension(display_, &randrEventBase_, &randrErrorBase)) {
+    int major = 1;
+    int minor = 5;
+    if (XRRQueryVersion(display_, &major, &minor)) {
+      randrMonitors_ = major > 1 || (major == 1 && minor >= 5);
+    }
+    XRRSelectInput(display_, root_,
+                   RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+  } else {
+    randrEventBase_ = -1;
+  }
+  readPrimaryMonitor();
 
   int fixesEventBase = 0;
   int fixesErrorBase = 0;
@@ -103,6 +118,41 @@ std::optional<std::string> X11Platform::connectToWindowServer() {
   return std::nullopt;
 }
 
+void X11Platform::readPrimaryMonitor() {
+  Window rootReturn = 0;
+  int x = 0;
+  int y = 0;
+  unsigned width = 0;
+  unsigned height = 0;
+  unsigned border = 0;
+  unsigned depth = 0;
+  if (XGetGeometry(display_, root_, &rootReturn, &x, &y, &width, &height, &border, &depth)) {
+    primary_ = MonitorGeometry{0, 0, static_cast<int>(width), static_cast<int>(height)};
+  }
+  if (!randrMonitors_) return;
+  int count = 0;
+  XRRMonitorInfo* monitors = XRRGetMonitors(display_, root_, True, &count);
+  for (int i = 0; i < count; ++i) {
+    if (monitors[i].primary) {
+      primary_ =
+          MonitorGeometry{monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height};
+      break;
+    }
+  }
+  if (monitors != nullptr) XRRFreeMonitors(monitors);
+}
+
+bool X11Platform::handleRandrEvent(XEvent& event) {
+  if (randrEventBase_ < 0) return false;
+  if (event.type != randrEventBase_ + RRScreenChangeNotify &&
+      event.type != randrEventBase_ + RRNotify) {
+    return false;
+  }
+  XRRUpdateConfiguration(&event);
+  readPrimaryMonitor();
+  return true;
+}
+
 void X11Platform::activateAsAccessory() {
   // X11 has no Dock or menu bar to stay out of: the sidecar maps no window.
 }
@@ -117,8 +167,8 @@ ScreenPoint X11Platform::mouseLocation() {
   unsigned mask = 0;
   if (XQueryPointer(display_, root_, &rootReturn, &child, &rootX, &rootY, &windowX, &windowY,
                     &mask)) {
-    lastPointer_ =
-        ScreenPoint{static_cast<double>(rootX), static_cast<double>(screenHeight_ - rootY)};
+    lastPointer_ = ScreenPoint{static_cast<double>(rootX - primary_.x),
+                               static_cast<double>(primary_.y + primary_.height - rootY)};
   }
   return lastPointer_;  // on another screen: where it was last seen on this one
 }
@@ -168,13 +218,34 @@ std::optional<MonitorToken> X11Platform::addGlobalMonitor(std::uint64_t mask,
   if (xiOpcode_ < 0) return std::nullopt;
   const MonitorToken token = nextToken_++;
   monitors_.emplace(token, Monitor{mask, std::move(handler)});
+  const bool releasesWereSelected = (selectedRawEvents_ & bitFor(XI_RawButtonRelease)) != 0;
   updateRawEventSelection();
+  // A press held since before the sidecar listened sent no raw press. Now that
+  // releases are selected, a pointer query (answered after the selection took
+  // effect) that shows the left button down means the release is still to
+  // come: raw motion counts as dragging from here on.
+  if (!releasesWereSelected && (selectedRawEvents_ & bitFor(XI_RawButtonRelease)) != 0 &&
+      (pressedMouseButtons() & 1u) != 0) {
+    rawLeftDown_ = true;
+    updateRawEventSelection();
+  }
   return token;
 }
 
 void X11Platform::removeMonitor(MonitorToken token) {
   monitors_.erase(token);
+  pasteboardMonitors_.erase(token);
   updateRawEventSelection();
+}
+
+// Raw events reach the root window whatever grab another client holds.
+bool X11Platform::monitorsSeeEveryPress() { return xiOpcode_ >= 0; }
+
+std::optional<MonitorToken> X11Platform::addDragPasteboardChangeMonitor(
+    std::function<void()> handler) {
+  const MonitorToken token = nextToken_++;
+  pasteboardMonitors_.emplace(token, std::move(handler));
+  return token;
 }
 
 void X11Platform::updateRawEventSelection() {
@@ -214,7 +285,16 @@ void X11Platform::fireMonitors(std::uint64_t eventMask) {
 }
 
 void X11Platform::handleXEvent(XEvent& event) {
-  if (selection_->handleEvent(event)) return;
+  if (selection_->handleEvent(event)) {
+    std::vector<std::function<void()>> handlers;  // a handler may remove monitors
+    for (const auto& [token, handler] : pasteboardMonitors_) handlers.push_back(handler);
+    for (const auto& handler : handlers) {
+      if (exitRequested_) return;
+      handler();
+    }
+    return;
+  }
+  if (handleRandrEvent(event)) return;
   if (event.type != GenericEvent || event.xcookie.extension != xiOpcode_) return;
   if (!XGetEventData(display_, &event.xcookie)) return;
   const int type = event.xcookie.evtype;
@@ -223,6 +303,7 @@ void X11Platform::handleXEvent(XEvent& event) {
 
   const bool wheel = button >= 4 && button <= 7;
   if (type == XI_RawButtonPress && !wheel) {
+    readPrimaryMonitor();  // the handlers read the pointer in the current monitors' space
     if (button == 1) {
       rawLeftDown_ = true;
       updateRawEventSelection();
@@ -280,6 +361,13 @@ void X11Platform::addSignalSource(int signalNumber, std::function<void()> handle
   signalHandlers_.emplace(signalNumber, std::move(handler));
   const int fd = signalfd(signalFd_, &blockedSignals_, SFD_NONBLOCK | SFD_CLOEXEC);
   if (fd >= 0) signalFd_ = fd;
+}
+
+void X11Platform::sendSignalOnParentExit(int signalNumber) {
+  prctl(PR_SET_PDEATHSIG, signalNumber);
+  // A parent that ended before the line above sends nothing; the process has
+  // been handed to another one by then.
+  if (getppid() != parentAtStart_) kill(getpid(), signalNumber);
 }
 
 void X11Platform::runPendingSignals() {

@@ -1,15 +1,25 @@
 // X11Platform: the sidecar's platform on Linux, against an X server.
 //
 // - Pointer: `XQueryPointer` on the root window, turned into the sidecar's
-//   y-up space (y = screen height - X's y); buttons in the macOS bit layout;
-//   the "hardware" left button from the XInput2 state of the client pointer.
+//   space, whose origin is the lower-left corner of the primary monitor with
+//   y up (as on macOS): x = X's x - primary x, y = primary bottom - X's y. The
+//   primary monitor is RandR's (1.5 or later: the monitor marked primary);
+//   without one, the root window. It is read again on every RandR screen,
+//   CRTC or output change and at every button press (monitors that clients
+//   define send no event). Buttons in the macOS bit layout; the "hardware"
+//   left button from the XInput2 state of the client pointer.
 // - Global monitors: XInput2 raw button and motion events on the root window,
 //   which arrive even while another client (a drag source) grabs the pointer.
-//   They need XInput 2.1 or later; without it no monitor is installed.
+//   They need XInput 2.1 or later; without it no monitor is installed. With
+//   it they see every press, so the core's polling timer stops while idle and
+//   the sidecar makes no wake-up of its own until the next press or drag.
 // - Drag pasteboard: the XdndSelection selection (see selection_x11.h).
 // - Main queue: one `poll` over the X connection, one timerfd per timer and a
 //   signalfd for the signals whose default action was disabled (they are
 //   blocked, not ignored: an ignored signal never reaches a signalfd).
+// - Parent exit: `prctl(PR_SET_PDEATHSIG)`, so the kernel sends the signal
+//   when the parent thread that started the sidecar ends (the application's
+//   main thread, where Node starts its children).
 //
 // Construct it, then `connectToWindowServer()` opens the display; every other
 // operation needs a successful connection. Main thread only.
@@ -17,6 +27,7 @@
 
 #include <X11/Xlib.h>
 #include <signal.h>
+#include <sys/types.h>
 
 #include <map>
 #include <memory>
@@ -52,11 +63,15 @@ class X11Platform final : public SidecarPlatform {
   std::optional<MonitorToken> addGlobalMonitor(std::uint64_t mask,
                                                std::function<void()> handler) override;
   void removeMonitor(MonitorToken token) override;
+  bool monitorsSeeEveryPress() override;
+  std::optional<MonitorToken> addDragPasteboardChangeMonitor(
+      std::function<void()> handler) override;
   std::optional<TimerToken> startRepeatingTimer(std::chrono::nanoseconds interval,
                                                 std::function<void()> tick) override;
   void cancelTimer(TimerToken token) override;
   void disableDefaultSignalAction(int signalNumber) override;
   void addSignalSource(int signalNumber, std::function<void()> handler) override;
+  void sendSignalOnParentExit(int signalNumber) override;
   int runMainLoop() override;
   void exitProcess(int status) override;
   void writeStandardOutput(std::string_view bytes) override;
@@ -81,19 +96,33 @@ class X11Platform final : public SidecarPlatform {
 
   Display* display_ = nullptr;
   Window root_ = 0;
-  int screenHeight_ = 0;
-  int xiOpcode_ = -1;      // XInput's major opcode, -1 without XInput 2.1
-  int clientPointer_ = 0;  // XInput2 id of the client's master pointer
+  // The primary monitor in root coordinates (X's y down).
+  struct MonitorGeometry {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+  };
+  void readPrimaryMonitor();
+  bool handleRandrEvent(XEvent& event);
+
+  MonitorGeometry primary_;
+  bool randrMonitors_ = false;  // RandR 1.5 or later: XRRGetMonitors
+  int randrEventBase_ = -1;     // -1 without RandR
+  int xiOpcode_ = -1;           // XInput's major opcode, -1 without XInput 2.1
+  int clientPointer_ = 0;       // XInput2 id of the client's master pointer
   std::unique_ptr<XdndSelectionReader> selection_;
   ScreenPoint lastPointer_;
 
   std::uint64_t nextToken_ = 1;
   std::map<MonitorToken, Monitor> monitors_;
+  std::map<MonitorToken, std::function<void()>> pasteboardMonitors_;
   bool rawLeftDown_ = false;
   unsigned selectedRawEvents_ = 0;  // bit per XI raw event type now selected
 
   std::map<TimerToken, Timer> timers_;
 
+  pid_t parentAtStart_;  // the parent when the platform was made (in main)
   sigset_t blockedSignals_;
   int signalFd_ = -1;
   std::multimap<int, std::function<void()>> signalHandlers_;

@@ -49,7 +49,10 @@ XdndSelectionReader::~XdndSelectionReader() { XDestroyWindow(display_, requestor
 bool XdndSelectionReader::handleEvent(const XEvent& event) {
   if (event.type != fixesEventBase_ + XFixesSelectionNotify) return false;
   const auto& notify = reinterpret_cast<const XFixesSelectionNotifyEvent&>(event);
-  if (notify.selection == xdndSelection_) ++changeCount_;
+  if (notify.selection == xdndSelection_) {
+    ++changeCount_;
+    ownerTimestamp_ = notify.owner != None ? notify.selection_timestamp : CurrentTime;
+  }
   return true;
 }
 
@@ -68,32 +71,49 @@ std::optional<XdndSelectionReader::Reply> XdndSelectionReader::convert(Atom targ
   if (silentAtChangeCount_ == changeCount_) return std::nullopt;
   if (XGetSelectionOwner(display_, xdndSelection_) == None) return std::nullopt;
 
+  Outcome outcome = Outcome::refused;
+  if (ownerTimestamp_ != CurrentTime) outcome = request(target, ownerTimestamp_);
+  if (outcome == Outcome::refused) outcome = request(target, CurrentTime);
+  if (outcome == Outcome::silent) {
+    silentAtChangeCount_ = changeCount_;
+    return std::nullopt;
+  }
+  if (outcome == Outcome::refused) return std::nullopt;
+  return takeReply();
+}
+
+XdndSelectionReader::Outcome XdndSelectionReader::request(Atom target, Time time) {
   // Drop a late answer to an earlier conversion that timed out.
   XEvent stale;
   while (XCheckTypedWindowEvent(display_, requestor_, SelectionNotify, &stale)) {
   }
   XDeleteProperty(display_, requestor_, property_);
-  XConvertSelection(display_, xdndSelection_, target, property_, requestor_, CurrentTime);
+  XConvertSelection(display_, xdndSelection_, target, property_, requestor_, time);
   XFlush(display_);
 
+  // The answer names the selection and, as ICCCM has the owner copy it, the
+  // time asked at; Qt's answers carry no target (None) when they refuse and
+  // their own format atom when they answer, so the target is not required.
   const auto deadline = std::chrono::steady_clock::now() + kConversionTimeout;
   XEvent event;
   for (;;) {
     if (XCheckTypedWindowEvent(display_, requestor_, SelectionNotify, &event)) {
-      if (event.xselection.selection == xdndSelection_ && event.xselection.target == target) break;
+      const XSelectionEvent& answer = event.xselection;
+      if (answer.selection == xdndSelection_ && (answer.time == time || answer.target == target)) {
+        break;
+      }
       continue;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      silentAtChangeCount_ = changeCount_;
-      return std::nullopt;
-    }
+    if (left.count() <= 0) return Outcome::silent;
     pollfd connection{ConnectionNumber(display_), POLLIN, 0};
     poll(&connection, 1, static_cast<int>(left.count()) + 1);
   }
-  if (event.xselection.property == None) return std::nullopt;  // refused
+  return event.xselection.property == None ? Outcome::refused : Outcome::answered;
+}
 
+std::optional<XdndSelectionReader::Reply> XdndSelectionReader::takeReply() {
   Atom type = None;
   int format = 0;
   unsigned long items = 0;

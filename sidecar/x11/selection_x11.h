@@ -4,10 +4,15 @@
 // The change count counts owner changes that XFixes reports (every
 // `XSetSelectionOwner`, also by the same owner), starting from 0 when the
 // reader is created. Reading the contents asks the owner to convert the
-// selection and waits for its answer for at most `kConversionTimeout`; no
-// answer in time, a refusal or an incremental (INCR) answer all count as "no
-// data". The contents belong to one change count, as a pasteboard's do: each
-// answer is kept until the count moves on (a new drag), and an owner that let
+// selection and waits for its answer for at most `kConversionTimeout`.
+// Owners differ in the time they accept a conversion at: Qt answers only at
+// its own selection timestamp (and refuses `CurrentTime`), others only at
+// `CurrentTime`. So the reader asks at the timestamp the owner change carried
+// and, when that is refused, at once again at `CurrentTime`. A refusal (a
+// SelectionNotify with property None, whatever its target field says) is an
+// answer and costs no wait; refused at both times, no answer in time, or an
+// incremental (INCR) answer all count as "no data". The contents belong to one change count, as a
+// pasteboard's do: each answer is kept until the count moves on (a new drag), and an owner that let
 // a conversion time out is not asked again for that drag (every read is "no
 // data" at once). So the main loop waits on an owner at most once per target
 // and drag, not at every polling tick or drag event, and a silent owner costs
@@ -62,8 +67,16 @@ class XdndSelectionReader {
 
   // The answer for `target` at the current change count: kept, or asked for.
   std::optional<Reply> contents(Atom target);
-  // Converts XdndSelection to `target` and waits, bounded, for the answer.
+  // Converts XdndSelection to `target`, at the owner's timestamp and then,
+  // if refused, at CurrentTime.
   std::optional<Reply> convert(Atom target);
+
+  enum class Outcome { answered, refused, silent };
+  // One conversion request at `time`, waiting (bounded) for its answer, which
+  // is left in the requestor's property when `answered`.
+  Outcome request(Atom target, Time time);
+  // Reads (and deletes) the answer left in the requestor's property.
+  std::optional<Reply> takeReply();
 
   Display* display_;
   int fixesEventBase_;
@@ -74,6 +87,8 @@ class XdndSelectionReader {
   Atom incr_;
   Atom property_;
   std::int64_t changeCount_ = 0;
+  // The selection timestamp of the latest owner change (CurrentTime: none seen).
+  Time ownerTimestamp_ = CurrentTime;
   // The change count at which the owner let a conversion time out.
   std::optional<std::int64_t> silentAtChangeCount_;
   // Answers (none: no data) received at `answersChangeCount_`, by target.

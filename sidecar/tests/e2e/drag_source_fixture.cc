@@ -2,13 +2,22 @@
 // the way an XDND drag source does and answers conversions of it.
 //
 //   drag-source-fixture --offer files|text [--silent]
+//                       [--answer-at any|owner-time|current-time]
 //
 // "files" offers TARGETS and text/uri-list (one file: URI); "text" offers
 // TARGETS, UTF8_STRING and text/plain. --silent never answers a conversion.
+// --answer-at says which conversions are answered, as real toolkits differ:
+// "any" (the default) answers every one; "owner-time" takes the selection at
+// a real server timestamp and answers only conversions asked at exactly that
+// time, as Qt 5's QDrag does; "current-time" answers only conversions asked at
+// CurrentTime. The others are refused the way Qt refuses: a SelectionNotify
+// whose property and target are both None.
 // It takes the selection at start and prints "OWNED". Commands on standard
 // input, one a line: "own" takes the selection again (a new drag by the same
 // owner) and prints "OWNED"; "grab" grabs the pointer as a dragging source
-// does and prints "GRABBED"; "requests" prints "REQUESTS n", the number of
+// does and prints "GRABBED"; "move X Y" moves the pointer to X, Y (X
+// coordinates) through XTEST, as a real mouse does (raw motion events follow,
+// unlike a warp), and prints "MOVED"; "requests" prints "REQUESTS n", the number of
 // conversion requests received so far (answered or not); "storm SEED X Y W H"
 // starts a storm of input through XTEST, a random action about every
 // millisecond (pointer moves, half of them into the box X, Y, W, H in X
@@ -31,12 +40,16 @@
 
 namespace {
 
+enum class AnswerAt { any, ownerTime, currentTime };
+
 struct Fixture {
   Display* display;
   Window window;
-  Atom selection, targets, uriList, utf8, textPlain;
+  Atom selection, targets, uriList, utf8, textPlain, timestampProperty;
   bool files = true;
   bool silent = false;
+  AnswerAt answerAt = AnswerAt::any;
+  Time ownedAt = CurrentTime;  // the timestamp the selection was taken at (owner-time)
   long requests = 0;
 };
 
@@ -85,8 +98,19 @@ void say(const char* line) {
   (void)!write(STDOUT_FILENO, text.data(), text.size());
 }
 
+// A real server timestamp: the time of a zero-length append to a property of
+// our own window, as toolkits get one when no event carries it.
+Time serverTime(Fixture& f) {
+  XChangeProperty(f.display, f.window, f.timestampProperty, XA_STRING, 8, PropModeAppend, nullptr,
+                  0);
+  XEvent event;
+  XWindowEvent(f.display, f.window, PropertyChangeMask, &event);
+  return event.xproperty.time;
+}
+
 void own(Fixture& f) {
-  XSetSelectionOwner(f.display, f.selection, f.window, CurrentTime);
+  f.ownedAt = f.answerAt == AnswerAt::ownerTime ? serverTime(f) : CurrentTime;
+  XSetSelectionOwner(f.display, f.selection, f.window, f.ownedAt);
   if (XGetSelectionOwner(f.display, f.selection) == f.window) say("OWNED");
 }
 
@@ -99,6 +123,15 @@ void answer(Fixture& f, const XSelectionRequestEvent& request) {
   reply.xselection.target = request.target;
   reply.xselection.time = request.time;
   reply.xselection.property = None;
+  const bool accepted = f.answerAt == AnswerAt::any ||
+                        (f.answerAt == AnswerAt::ownerTime && request.time == f.ownedAt) ||
+                        (f.answerAt == AnswerAt::currentTime && request.time == CurrentTime);
+  if (!accepted) {
+    reply.xselection.target = None;
+    XSendEvent(f.display, request.requestor, False, NoEventMask, &reply);
+    XFlush(f.display);
+    return;
+  }
   const Atom property = request.property != None ? request.property : request.target;
   if (request.target == f.targets) {
     std::vector<Atom> offered{f.targets};
@@ -136,6 +169,12 @@ int main(int argc, char* argv[]) {
     const std::string arg = argv[i];
     if (arg == "--offer" && i + 1 < argc) f.files = std::strcmp(argv[++i], "files") == 0;
     if (arg == "--silent") f.silent = true;
+    if (arg == "--answer-at" && i + 1 < argc) {
+      const std::string when = argv[++i];
+      f.answerAt = when == "owner-time"     ? AnswerAt::ownerTime
+                   : when == "current-time" ? AnswerAt::currentTime
+                                            : AnswerAt::any;
+    }
   }
   f.display = XOpenDisplay(nullptr);
   if (f.display == nullptr) {
@@ -144,11 +183,13 @@ int main(int argc, char* argv[]) {
   }
   const Window root = DefaultRootWindow(f.display);
   f.window = XCreateSimpleWindow(f.display, root, 0, 0, 1, 1, 0, 0, 0);
+  XSelectInput(f.display, f.window, PropertyChangeMask);
   f.selection = XInternAtom(f.display, "XdndSelection", False);
   f.targets = XInternAtom(f.display, "TARGETS", False);
   f.uriList = XInternAtom(f.display, "text/uri-list", False);
   f.utf8 = XInternAtom(f.display, "UTF8_STRING", False);
   f.textPlain = XInternAtom(f.display, "text/plain", False);
+  f.timestampProperty = XInternAtom(f.display, "KESTROVAN_FIXTURE_TIMESTAMP", False);
   own(f);
 
   std::string input;
@@ -178,6 +219,14 @@ int main(int argc, char* argv[]) {
                                           ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
                                           GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
           if (status == GrabSuccess) say("GRABBED");
+        }
+        if (command.rfind("move ", 0) == 0) {
+          std::istringstream words(command.substr(5));
+          int x = 0, y = 0;
+          words >> x >> y;
+          XTestFakeMotionEvent(f.display, -1, x, y, CurrentTime);
+          XSync(f.display, False);
+          say("MOVED");
         }
         if (command == "requests") say(("REQUESTS " + std::to_string(f.requests)).c_str());
         if (command.rfind("storm ", 0) == 0) {

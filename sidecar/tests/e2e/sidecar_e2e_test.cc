@@ -4,6 +4,7 @@
 // that owns XdndSelection.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "tests/e2e/child_process.h"
+#include "tests/e2e/primary_monitor.h"
 #include "tests/e2e/xvfb_server.h"
 
 namespace kestrovan::sidecar::e2e {
@@ -31,6 +33,16 @@ constexpr Milliseconds kLineTimeout = 3000ms;
 constexpr Milliseconds kQuiet = 300ms;
 // A little over two polling ticks: enough for the sidecar to sample a press.
 constexpr Milliseconds kTwoTicks = 120ms;
+
+using Clock = std::chrono::steady_clock;
+
+// Loose bounds: what they catch is a hang or a stalled loop, not a figure.
+constexpr Milliseconds kExitBound = 1000ms;
+constexpr Milliseconds kPrompt = 1000ms;
+
+Milliseconds since(Clock::time_point start) {
+  return std::chrono::duration_cast<Milliseconds>(Clock::now() - start);
+}
 
 int exitCode(std::optional<int> status) {
   if (!status) return -1000;
@@ -72,6 +84,11 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{{"--zone-size", "--tray-frame", "1,2,3,4"},
                         "Expected a number, received --tray-frame.",
                         2},
+        // A value's control characters are escaped: the line stays one line.
+        CommandLineCase{{"--tray-frame", "1,2\n,3,4"}, "Expected a number, received 2\\n.", 2},
+        CommandLineCase{{"--tray-frame", "1,2,3,4\r\nDRAG_ENTER"},
+                        "Expected a number, received 4\\r\\nDRAG_ENTER.",
+                        2},
         CommandLineCase{{"--tray-frame", "1,2,3,4", "--dropzone-padding", "1e999x"},
                         "Expected a number, received 1e999x.",
                         2},
@@ -111,6 +128,14 @@ constexpr Point kOnTray{200, 715};
 constexpr Point kOutsideAll{1100, 100};
 constexpr Point kDragStart{1000, 650};
 
+// A rectangle in X's root coordinates (y down).
+struct Area {
+  int x;
+  int y;
+  int width;
+  int height;
+};
+
 // Started by the first test that needs it, stopped after the last test.
 std::unique_ptr<XvfbServer>& serverSlot() {
   static std::unique_ptr<XvfbServer> server;
@@ -120,17 +145,45 @@ XvfbServer& xserver() {
   if (!serverSlot()) serverSlot() = std::make_unique<XvfbServer>();
   return *serverSlot();
 }
+// A root window taller than its primary monitor, as with two screens.
+constexpr int kTallWidth = 1920;
+constexpr int kTallHeight = 1440;
+std::unique_ptr<XvfbServer>& tallServerSlot() {
+  static std::unique_ptr<XvfbServer> server;
+  return server;
+}
+XvfbServer& tallServer() {
+  if (!tallServerSlot()) tallServerSlot() = std::make_unique<XvfbServer>(kTallWidth, kTallHeight);
+  return *tallServerSlot();
+}
 class XvfbEnvironment : public ::testing::Environment {
  public:
-  void TearDown() override { serverSlot().reset(); }
+  void TearDown() override {
+    serverSlot().reset();
+    tallServerSlot().reset();
+  }
 };
 [[maybe_unused]] ::testing::Environment* const kXvfbEnvironment =
     ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
 
 class SidecarUnderXvfbTest : public ::testing::Test {
  protected:
+  virtual XvfbServer& server() { return xserver(); }
+
+  // Where the sidecar's origin lies: the lower-left corner of the primary
+  // monitor (by default the whole root window).
+  std::optional<Area> primary;
+  Area primaryArea() {
+    return primary ? *primary : Area{0, 0, server().width(), server().height()};
+  }
+  // A point of the sidecar's space in X's root coordinates.
+  std::pair<int, int> inX(Point p) {
+    const Area area = primaryArea();
+    return {area.x + p.x, area.y + area.height - p.y};
+  }
+
   EnvironmentChanges environment(const EnvironmentChanges& extra = {}) {
-    EnvironmentChanges changes{{"DISPLAY", xserver().display()},
+    EnvironmentChanges changes{{"DISPLAY", server().display()},
                                {"XDG_SESSION_TYPE", std::nullopt},
                                {"WAYLAND_DISPLAY", std::nullopt}};
     for (const auto& [name, value] : extra) changes[name] = value;
@@ -142,8 +195,9 @@ class SidecarUnderXvfbTest : public ::testing::Test {
     words.insert(words.begin(), "/usr/bin/xdotool");
     ASSERT_EQ(exitCode(runToEnd(words, 5000ms, environment())), 0) << words[1];
   }
-  static std::vector<std::string> moveTo(Point p) {
-    return {"mousemove", std::to_string(p.x), std::to_string(XvfbServer::kHeight - p.y)};
+  std::vector<std::string> moveTo(Point p) {
+    const auto [x, y] = inX(p);
+    return {"mousemove", std::to_string(x), std::to_string(y)};
   }
   void move(Point p) { xdotool(moveTo(p)); }
 
@@ -170,20 +224,23 @@ class SidecarUnderXvfbTest : public ::testing::Test {
     FAIL() << "the sidecar never reported an outside click";
   }
 
-  std::unique_ptr<ChildProcess> startSource(const std::string& offer) {
-    auto source = std::make_unique<ChildProcess>(
-        std::vector<std::string>{kFixture, "--offer", offer}, environment());
+  std::unique_ptr<ChildProcess> startSource(const std::string& offer,
+                                            const std::vector<std::string>& options = {}) {
+    std::vector<std::string> argv{kFixture, "--offer", offer};
+    argv.insert(argv.end(), options.begin(), options.end());
+    auto source = std::make_unique<ChildProcess>(argv, environment());
     EXPECT_EQ(source->readLine(5000ms), "OWNED");
     return source;
   }
 
   // Presses at the drag start (an outside click, as drags from other
   // applications start outside the tray), then a source takes XdndSelection.
-  std::unique_ptr<ChildProcess> beginDrag(const std::string& offer) {
+  std::unique_ptr<ChildProcess> beginDrag(const std::string& offer,
+                                          const std::vector<std::string>& options = {}) {
     move(kDragStart);
     xdotool({"mousedown", "1"});
     EXPECT_EQ(sidecar->readLine(kLineTimeout), "OUTSIDE_CLICK");
-    auto source = startSource(offer);
+    auto source = startSource(offer, options);
     std::this_thread::sleep_for(kTwoTicks);  // the polling start point is sampled here
     return source;
   }
@@ -313,6 +370,103 @@ TEST_F(SidecarUnderXvfbTest, OutsideClickDuringADragEndsItAndTheDragEntersAgain)
   enterTrigger();
 }
 
+// Toolkits differ in the time they answer a conversion of XdndSelection at:
+// Qt 5 only at its own selection timestamp, others only at CurrentTime. Each
+// refuses the other with a SelectionNotify whose target and property are None.
+struct AnswerTimeCase {
+  const char* name;
+  const char* answerAt;
+  // Conversion requests the file drag costs: asked at the owner's timestamp
+  // first, and at CurrentTime only after a refusal. Had a refusal been taken
+  // for silence, asking would stop after one request and a 100 ms wait, and
+  // the drag would never enter.
+  int requests;
+};
+
+void PrintTo(const AnswerTimeCase& c, std::ostream* out) { *out << c.name; }
+
+class AnswerTimeTest : public SidecarUnderXvfbTest,
+                       public ::testing::WithParamInterface<AnswerTimeCase> {};
+
+TEST_P(AnswerTimeTest, FileDragEntersAndARefusalIsAnAnswer) {
+  startSidecar();
+  auto source = beginDrag("files", {"--answer-at", GetParam().answerAt});
+  const Clock::time_point moved = Clock::now();
+  enterTrigger();
+  std::cout << "[ measured ] DRAG_ENTER " << since(moved).count() << " ms after the move began\n";
+  std::this_thread::sleep_for(kTwoTicks);
+  source->writeLine("requests");
+  EXPECT_EQ(source->readLine(5000ms), "REQUESTS " + std::to_string(GetParam().requests));
+  move(kOutsideAll);
+  expectLine("DRAG_EXIT");
+}
+
+INSTANTIATE_TEST_SUITE_P(Toolkits, AnswerTimeTest,
+                         ::testing::Values(AnswerTimeCase{"OwnerTimestampOnly", "owner-time", 1},
+                                           AnswerTimeCase{"CurrentTimeOnly", "current-time", 2},
+                                           AnswerTimeCase{"AnyTime", "any", 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SidecarUnderXvfbTest, PressHeldBeforeStartThenMovedOnePointIntoTheZoneEnters) {
+  // A narrow tray frame: the click-allowed zone is no wider than the trigger
+  // zone (x 150..250, y 600..700), so a right click just left of it is an
+  // outside click that says the sidecar is listening.
+  constexpr Point kBesideTrigger{149, 650};
+  constexpr Point kTriggerEdge{150, 650};
+  move(kBesideTrigger);
+  xdotool({"mousedown", "1"});
+  sidecar = std::make_unique<ChildProcess>(
+      std::vector<std::string>{kSidecar, "--tray-frame", "195,700,10,30"}, environment());
+  bool listening = false;
+  for (int attempt = 0; attempt < 25 && !listening; ++attempt) {
+    xdotool({"click", "3"});
+    listening = sidecar->readLine(200ms) == "OUTSIDE_CLICK";
+  }
+  ASSERT_TRUE(listening) << "the sidecar never reported an outside click";
+  sidecar->readFor(kQuiet);  // a late answer to a retried click
+  auto source = startSource("files");
+  std::this_thread::sleep_for(kTwoTicks);
+  // One point is far below the polling fallback's 6-point threshold: only the
+  // raw motion of the held press can enter.
+  const auto [x, y] = inX(kTriggerEdge);
+  source->writeLine("move " + std::to_string(x) + " " + std::to_string(y));
+  ASSERT_EQ(source->readLine(5000ms), "MOVED");
+  expectLine("DRAG_ENTER");
+}
+
+void setPrimary(XvfbServer& server, const Area& area) {
+  ASSERT_TRUE(setPrimaryMonitor(server.display(), area.x, area.y, area.width, area.height));
+}
+
+class TwoScreensTest : public SidecarUnderXvfbTest {
+ protected:
+  XvfbServer& server() override { return tallServer(); }
+};
+
+TEST_F(TwoScreensTest, ZonesLieByThePrimaryMonitorAndFollowItsChanges) {
+  // The root is 1920 × 1440 and the primary monitor its upper 1920 × 1080, so
+  // the sidecar's y is 1080 - X's y; flipping by the root's height would put
+  // every zone 360 rows too low.
+  primary = Area{0, 0, kTallWidth, 1080};
+  setPrimary(server(), *primary);
+  startSidecar();
+  {
+    auto source = beginDrag("files");
+    enterTrigger();
+    move(kOutsideAll);
+    expectLine("DRAG_EXIT");
+    xdotool({"mouseup", "1"});
+  }
+  // While it runs, the primary becomes a 1280 × 720 monitor at the lower
+  // right: origin and flip both move.
+  primary = Area{640, 720, 1280, 720};
+  setPrimary(server(), *primary);
+  auto source = beginDrag("files");
+  enterTrigger();
+  move(kOutsideAll);
+  expectLine("DRAG_EXIT");
+}
+
 struct SignalCase {
   int signalNumber;
   bool inside;
@@ -343,6 +497,48 @@ INSTANTIATE_TEST_SUITE_P(Signals, TerminationTest,
                                   (info.param.inside ? "_Inside" : "_Idle");
                          });
 
+// The application dies without a word (a crash, SIGKILL): its sidecar must not
+// stay behind with its monitors and timer. The test process adopts orphans
+// (a child subreaper), so it can wait for the orphaned sidecar's end.
+TEST_F(SidecarUnderXvfbTest, ParentKilledLeavesNoSidecarBehind) {
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  move(kOutsideAll);
+  // A shell as the application: it starts the sidecar, says its process id,
+  // and waits; the sidecar writes to the same pipe.
+  ChildProcess application(
+      {"/bin/sh", "-c", "\"$0\" --tray-frame 100,700,200,30 & echo $!; wait", kSidecar},
+      environment());
+  const std::optional<std::string> pidLine = application.readLine(5000ms);
+  ASSERT_TRUE(pidLine);
+  const pid_t sidecarPid = std::stoi(*pidLine);
+  bool listening = false;
+  for (int attempt = 0; attempt < 25 && !listening; ++attempt) {
+    xdotool({"click", "1"});
+    listening = application.readLine(200ms) == "OUTSIDE_CLICK";
+  }
+  ASSERT_TRUE(listening) << "the sidecar never reported an outside click";
+
+  application.sendSignal(SIGKILL);
+  const Clock::time_point killed = Clock::now();
+  // Once the parent is gone, its orphan is this process's child.
+  ASSERT_TRUE(application.waitForExit(5000ms));
+  int status = 0;
+  pid_t ended = 0;
+  while ((ended = waitpid(sidecarPid, &status, WNOHANG)) == 0 && since(killed) < 5000ms) {
+    std::this_thread::sleep_for(1ms);
+  }
+  const Milliseconds took = since(killed);
+  if (ended != sidecarPid) {  // leave nothing behind for the next test
+    kill(sidecarPid, SIGKILL);
+    waitpid(sidecarPid, nullptr, 0);
+  }
+  ASSERT_EQ(ended, sidecarPid) << "the sidecar outlived its parent";
+  std::cout << "[ measured ] sidecar gone " << took.count() << " ms after its parent was killed\n";
+  EXPECT_LE(took, 100ms);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+  EXPECT_EQ(application.readToEnd(1000ms), "");  // nothing printed on the way out
+}
+
 TEST_F(SidecarUnderXvfbTest, WaylandSessionWarnsOnStandardErrorAndGoesOn) {
   startSidecar({{"XDG_SESSION_TYPE", "wayland"}});
   sidecar->sendSignal(SIGTERM);
@@ -354,16 +550,6 @@ TEST_F(SidecarUnderXvfbTest, WaylandSessionWarnsOnStandardErrorAndGoesOn) {
 }
 
 // ---------------------------------------------------------------- faults
-
-using Clock = std::chrono::steady_clock;
-
-// Loose bounds: what they catch is a hang or a stalled loop, not a figure.
-constexpr Milliseconds kExitBound = 1000ms;
-constexpr Milliseconds kPrompt = 1000ms;
-
-Milliseconds since(Clock::time_point start) {
-  return std::chrono::duration_cast<Milliseconds>(Clock::now() - start);
-}
 
 // Standard output read to its end: whole lines only, each one of the three words.
 void expectWholeKnownLines(const std::string& output) {

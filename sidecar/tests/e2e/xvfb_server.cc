@@ -7,12 +7,12 @@
 
 namespace kestrovan::sidecar::e2e {
 
-XvfbServer::XvfbServer() {
+XvfbServer::XvfbServer(int width, int height) : width_(width), height_(height) {
   // -displayfd 1: Xvfb writes its display number to standard output once it
   // is ready for clients.
   server_ = std::make_unique<ChildProcess>(
       std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0",
-                               std::to_string(kWidth) + "x" + std::to_string(kHeight) + "x24",
+                               std::to_string(width) + "x" + std::to_string(height) + "x24",
                                "-nolisten", "tcp", "-noreset"});
   const std::optional<std::string> number = server_->readLine(Milliseconds(10000));
   if (!number || number->empty()) {

@@ -15,9 +15,13 @@ class XvfbServer {
   static constexpr int kWidth = 1280;
   static constexpr int kHeight = 800;
 
-  // Starts Xvfb and waits (bounded) until it accepts connections.
-  XvfbServer();
+  // Starts Xvfb with one screen of `width` × `height` and waits (bounded)
+  // until it accepts connections.
+  explicit XvfbServer(int width = kWidth, int height = kHeight);
   ~XvfbServer();
+
+  int width() const { return width_; }
+  int height() const { return height_; }
 
   // The DISPLAY value, for example ":3".
   const std::string& display() const { return display_; }
@@ -25,6 +29,8 @@ class XvfbServer {
  private:
   std::unique_ptr<ChildProcess> server_;
   std::string display_;
+  int width_;
+  int height_;
 };
 
 }  // namespace kestrovan::sidecar::e2e
