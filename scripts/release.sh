@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# `npm run release`: builds every prebuild (linux-x64, and darwin-arm64 and
+# darwin-x64 cross-built against the macOS SDK in SDKROOT), checks each with
+# `file`, and packs both packages into the repository root. Without an SDK it
+# stops: a release without darwin binaries cannot serve a Mac app.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ -z "${SDKROOT:-}" ]; then
+  echo "release: SDKROOT must name a macOS SDK (DEVELOPERS.md says how to get one); a release ships darwin binaries" >&2
+  exit 1
+fi
+if [ -n "${KESTROVAN_DEV_PACK:-}" ]; then
+  echo "release: KESTROVAN_DEV_PACK is set; a release packs with every darwin binary, so unset it" >&2
+  exit 1
+fi
+bash scripts/install-deps.sh
+bash scripts/make-prebuilds.sh
+rm -f kestrovan-file-promise-drag-*.tgz kestrovan-drag-dropzone-sidecar-*.tgz
+npm pack --workspaces --pack-destination . --silent >/dev/null
+for tarball in kestrovan-file-promise-drag-*.tgz kestrovan-drag-dropzone-sidecar-*.tgz; do
+  echo "release: $tarball ($(du -h "$tarball" | cut -f1)), binaries:"
+  tar -tzf "$tarball" | grep '^package/prebuilds/.*[^/]$' | sed 's/^/  /'
+done
