@@ -16,7 +16,7 @@ rm -rf "$addon" "$sidecar"
 status=0
 check() { # path, expected words in `file` output
   local path=$1; shift
-  local desc; desc=$(file -b "$path")
+  local desc word; desc=$(file -b "$path")
   for word in "$@"; do
     if [[ "$desc" != *"$word"* ]]; then
       echo "make-prebuilds: $path is '$desc', expected '$word'" >&2; status=1; return
@@ -39,12 +39,12 @@ if [ -n "${SDKROOT:-}" ]; then
   bash scripts/cross-build-macos.sh all >/dev/null
   for arch in arm64 x64; do
     build=build/macos-$arch-cross
-    word=${arch/x64/x86_64}
+    machine=${arch/x64/x86_64}
     mkdir -p "$addon/darwin-$arch" "$sidecar/darwin-$arch"
     cp "$build/addon/kestrovan_file_promise_drag.node" "$addon/darwin-$arch/"
     cp "$build/sidecar/kestrovan-drag-dropzone-sidecar" "$sidecar/darwin-$arch/"
-    check "$addon/darwin-$arch/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$word" "bundle"
-    check "$sidecar/darwin-$arch/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$word" "executable"
+    check "$addon/darwin-$arch/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$machine" "bundle"
+    check "$sidecar/darwin-$arch/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$machine" "executable"
   done
 else
   echo "make-prebuilds: SDKROOT is not set; no darwin-arm64 or darwin-x64 prebuilds"

@@ -17,7 +17,12 @@ bash scripts/install-deps.sh
 bash scripts/make-prebuilds.sh
 rm -f kestrovan-file-promise-drag-*.tgz kestrovan-drag-dropzone-sidecar-*.tgz
 npm pack --workspaces --pack-destination . --silent >/dev/null
+# What the tarballs carry, as a user's install unpacks it.
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
 for tarball in kestrovan-file-promise-drag-*.tgz kestrovan-drag-dropzone-sidecar-*.tgz; do
-  echo "release: $tarball ($(du -h "$tarball" | cut -f1)), binaries:"
-  tar -tzf "$tarball" | grep '^package/prebuilds/.*[^/]$' | sed 's/^/  /'
+  echo "release: $tarball ($(du -h "$tarball" | cut -f1)), $(tar -tzf "$tarball" | wc -l) files; its binaries:"
+  rm -rf "$unpacked/package"
+  tar -xzf "$tarball" -C "$unpacked"
+  (cd "$unpacked/package" && for binary in prebuilds/*/*; do echo "  $binary: $(file -b "$binary" | cut -d, -f1-2)"; done)
 done
