@@ -26,3 +26,15 @@ for tarball in kestrovan-file-promise-drag-*.tgz kestrovan-drag-dropzone-sidecar
   tar -xzf "$tarball" -C "$unpacked"
   (cd "$unpacked/package" && for binary in prebuilds/*/*; do echo "  $binary: $(file -b "$binary" | cut -d, -f1-2)"; done)
 done
+
+# A Mac user's source build (`npm install --build-from-source`) gets only what
+# a tarball holds: build each package from its tarball alone for arm64 macOS,
+# with the cross toolchain standing in for Xcode.
+for tarball in kestrovan-file-promise-drag-*.tgz kestrovan-drag-dropzone-sidecar-*.tgz; do
+  rm -rf "$unpacked/package" "$unpacked/build"
+  tar -xzf "$tarball" -C "$unpacked"
+  cmake -S "$unpacked/package" -B "$unpacked/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/macos-arm64-cross.cmake" >/dev/null
+  cmake --build "$unpacked/build" >/dev/null
+  echo "release: $tarball builds from its own sources for darwin-arm64"
+done
