@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Cross-builds both deliverables for arm64 macOS against the SDK in $SDKROOT and
-# checks that every output is an arm64 Mach-O of the right kind.
+# Cross-builds both deliverables for macOS against the SDK in $SDKROOT and
+# checks that every output is a Mach-O of the right kind and architecture.
 #
-#   SDKROOT=/path/to/MacOSX.sdk scripts/cross-build-macos.sh
+#   SDKROOT=/path/to/MacOSX.sdk scripts/cross-build-macos.sh [arm64|x86_64|all]
 #
+# The architecture defaults to arm64; "all" builds arm64, then x86_64 (build
+# folders build/macos-arm64-cross and build/macos-x64-cross).
 # Without SDKROOT it says so and exits 0, so it can run anywhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+arch=${1:-arm64}
+case "$arch" in
+  arm64) arches=(arm64) ;;
+  x86_64|x64) arches=(x86_64) ;;
+  all) arches=(arm64 x86_64) ;;
+  *) echo "cross-build-macos: unknown architecture '$arch' (arm64, x86_64 or all)" >&2; exit 2 ;;
+esac
 
 if [ -z "${SDKROOT:-}" ]; then
-  echo "cross-build-macos: SDKROOT is not set; skipping the macOS arm64 build (DEVELOPERS.md says how to get an SDK)."
+  echo "cross-build-macos: SDKROOT is not set; skipping the macOS ${arches[*]} build (DEVELOPERS.md says how to get an SDK)."
   exit 0
 fi
 if [ ! -d "$SDKROOT/System/Library/Frameworks/AppKit.framework" ]; then
@@ -23,11 +32,6 @@ fi
 if [ ! -d node_modules/node-api-headers ]; then
   npm install --ignore-scripts --no-audit --no-fund >/dev/null
 fi
-
-preset=macos-arm64-cross
-build=build/$preset
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset"
 
 status=0
 check() { # path, expected words in `file` output
@@ -43,8 +47,12 @@ check() { # path, expected words in `file` output
   done
   echo "ok: $path: $desc"
 }
-check "$build/addon/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "arm64" "bundle"
-if [ -f sidecar/CMakeLists.txt ] && grep -q kestrovan-drag-dropzone-sidecar sidecar/CMakeLists.txt; then
-  check "$build/sidecar/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "arm64" "executable"
-fi
+for a in "${arches[@]}"; do
+  preset=macos-${a/x86_64/x64}-cross
+  build=build/$preset
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  check "$build/addon/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$a" "bundle"
+  check "$build/sidecar/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$a" "executable"
+done
 exit $status

@@ -1,29 +1,52 @@
 #!/usr/bin/env bash
-# Fills prebuilds/<platform>-<arch>/ with the binaries `npm pack` ships:
+# Fills each package's prebuilds/<platform>-<arch>/ with the binaries `npm pack`
+# ships, and checks each with `file`:
 #   linux-x64     the addon on the simulated desktop (with its desktop library and
 #                 control module) and the X11 sidecar, from the linux-release build;
-#   darwin-arm64  the addon and the sidecar from the macOS cross build, when
-#                 SDKROOT names a macOS SDK (skipped otherwise).
+#   darwin-arm64, darwin-x64
+#                 the addon and the sidecar from the macOS cross builds, when
+#                 SDKROOT names a macOS SDK (skipped otherwise; `npm pack` then
+#                 refuses unless KESTROVAN_DEV_PACK=1).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-rm -rf prebuilds
+addon=addon/prebuilds
+sidecar=sidecar/prebuilds
+rm -rf "$addon" "$sidecar"
+
+status=0
+check() { # path, expected words in `file` output
+  local path=$1; shift
+  local desc word; desc=$(file -b "$path")
+  for word in "$@"; do
+    if [[ "$desc" != *"$word"* ]]; then
+      echo "make-prebuilds: $path is '$desc', expected '$word'" >&2; status=1; return
+    fi
+  done
+  echo "ok: $path: $desc"
+}
+
 bash scripts/build.sh linux-release >/dev/null
-linux=prebuilds/linux-x64
-mkdir -p "$linux"
-cp build/linux-release/addon/kestrovan_file_promise_drag.node \
-   build/linux-release/addon/libkestrovan_desktop_sim.so \
-   build/linux-release/addon/kestrovan_desktop_sim.node \
-   build/linux-release/sidecar/kestrovan-drag-dropzone-sidecar "$linux/"
-strip --strip-debug "$linux"/*.node "$linux"/*.so "$linux/kestrovan-drag-dropzone-sidecar"
-echo "make-prebuilds: $linux"
+mkdir -p "$addon/linux-x64" "$sidecar/linux-x64"
+release=build/linux-release
+cp "$release/addon/kestrovan_file_promise_drag.node" "$release/addon/libkestrovan_desktop_sim.so" \
+   "$release/addon/kestrovan_desktop_sim.node" "$addon/linux-x64/"
+cp "$release/sidecar/kestrovan-drag-dropzone-sidecar" "$sidecar/linux-x64/"
+strip --strip-debug "$addon/linux-x64"/* "$sidecar/linux-x64"/*
+for f in "$addon/linux-x64"/*; do check "$f" "ELF 64-bit" "x86-64" "shared object"; done
+check "$sidecar/linux-x64/kestrovan-drag-dropzone-sidecar" "ELF 64-bit" "x86-64" "executable"
+
 if [ -n "${SDKROOT:-}" ]; then
-  bash scripts/cross-build-macos.sh >/dev/null
-  darwin=prebuilds/darwin-arm64
-  mkdir -p "$darwin"
-  cp build/macos-arm64-cross/addon/kestrovan_file_promise_drag.node \
-     build/macos-arm64-cross/sidecar/kestrovan-drag-dropzone-sidecar "$darwin/"
-  file "$darwin"/*
-  echo "make-prebuilds: $darwin"
+  bash scripts/cross-build-macos.sh all >/dev/null
+  for arch in arm64 x64; do
+    build=build/macos-$arch-cross
+    machine=${arch/x64/x86_64}
+    mkdir -p "$addon/darwin-$arch" "$sidecar/darwin-$arch"
+    cp "$build/addon/kestrovan_file_promise_drag.node" "$addon/darwin-$arch/"
+    cp "$build/sidecar/kestrovan-drag-dropzone-sidecar" "$sidecar/darwin-$arch/"
+    check "$addon/darwin-$arch/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$machine" "bundle"
+    check "$sidecar/darwin-$arch/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$machine" "executable"
+  done
 else
-  echo "make-prebuilds: SDKROOT is not set; no darwin-arm64 prebuilds"
+  echo "make-prebuilds: SDKROOT is not set; no darwin-arm64 or darwin-x64 prebuilds"
 fi
+exit $status

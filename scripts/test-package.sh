@@ -1,31 +1,80 @@
 #!/usr/bin/env bash
-# Packs the package with its prebuilds, installs the tarball into a fresh
-# project without the network, and uses it there as an application would.
+# Packs both packages as a Linux CI can (a development pack, KESTROVAN_DEV_PACK=1:
+# no macOS SDK here, so no darwin binaries), installs each tarball offline into
+# a fresh project and uses it there as an application would: CommonJS and ESM
+# consumers, a drag on the simulated desktop, the sidecar, a consumer's
+# TypeScript under --strict with node16 and node10 resolution, sidecarPath() in
+# an asar archive, and a source build (--build-from-source) with a warning flag
+# the project's code does not pass.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 bash scripts/make-prebuilds.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-tarball=$(npm pack --silent --pack-destination "$work")
-echo "test-package: packed $tarball ($(du -h "$work/$tarball" | cut -f1))"
-tar -tzf "$work/$tarball" > "$work/contents"
-for expected in package/prebuilds/linux-x64/kestrovan_file_promise_drag.node \
-                package/prebuilds/linux-x64/kestrovan-drag-dropzone-sidecar \
-                package/node_modules/node-api-headers/include/node_api.h \
-                package/addon/js/index.d.ts; do
-  grep -qx "$expected" "$work/contents" || { echo "test-package: the tarball lacks $expected" >&2; exit 1; }
+fail() { echo "test-package: $*" >&2; exit 1; }
+
+# ---- prepack refuses what cannot serve a Mac app ---------------------------------
+refused=$work/refused
+mkdir -p "$refused/prebuilds"
+cp addon/package.json "$refused/"
+cp -r addon/prebuilds/linux-x64 "$refused/prebuilds/"
+if (cd "$refused" && node "$root/scripts/package/prepack.js" 2>"$work/refusal"); then fail "prepack packed without darwin binaries"; fi
+grep -q '^Missing: prebuilds/darwin-arm64/kestrovan_file_promise_drag.node, prebuilds/darwin-x64/kestrovan_file_promise_drag.node\.$' "$work/refusal" \
+  || fail "unexpected refusal: $(cat "$work/refusal")"
+grep -q 'set KESTROVAN_DEV_PACK=1' "$work/refusal" || fail "the refusal does not name the development switch"
+mkdir -p "$refused/prebuilds/darwin-arm64" "$refused/prebuilds/darwin-x64"
+cp addon/prebuilds/linux-x64/kestrovan_file_promise_drag.node "$refused/prebuilds/darwin-arm64/"
+if (cd "$refused" && KESTROVAN_DEV_PACK=1 node "$root/scripts/package/prepack.js" 2>"$work/refusal"); then fail "prepack packed a Linux binary as darwin-arm64"; fi
+grep -q 'prebuilds/darwin-arm64/kestrovan_file_promise_drag.node is ELF x86-64, expected Mach-O arm64' "$work/refusal" \
+  || fail "unexpected refusal: $(cat "$work/refusal")"
+echo "test-package: prepack refuses a package without its darwin binaries, or with a wrong one"
+
+# ---- the development pack ----------------------------------------------------------
+KESTROVAN_DEV_PACK=1 npm pack --workspaces --silent --pack-destination "$work" >/dev/null
+addon_tgz=$(ls "$work"/kestrovan-file-promise-drag-*.tgz)
+sidecar_tgz=$(ls "$work"/kestrovan-drag-dropzone-sidecar-*.tgz)
+for folder in addon sidecar; do
+  for copied in LICENSE native-install.js cmake vendor; do
+    [ ! -e "$folder/$copied" ] || fail "postpack left $folder/$copied behind"
+  done
+done
+for tarball in "$addon_tgz" "$sidecar_tgz"; do
+  name=$(basename "$tarball")
+  tar -tzf "$tarball" | sort > "$work/$name.contents"
+  echo "test-package: $name ($(du -h "$tarball" | cut -f1)), $(wc -l < "$work/$name.contents") files"
+  sed 's/^/  /' "$work/$name.contents"
+  for expected in package/LICENSE package/README.md package/package.json package/install.js package/native-install.js \
+                  package/CMakeLists.txt package/cmake/KestrovanProject.cmake package/cmake/KestrovanWarnings.cmake \
+                  package/js/index.js package/js/index.mjs package/js/index.d.ts package/js/index.d.mts; do
+    grep -qx "$expected" "$work/$name.contents" || fail "$name lacks $expected"
+  done
+  if grep -E '/(test|tests|bench|demo|fuzz|build)/|CMakePresets|\.tgz$|/def/|symbols\.js' "$work/$name.contents"; then
+    fail "$name ships files a user neither runs nor builds from (above)"
+  fi
+done
+for expected in package/prebuilds/linux-x64/kestrovan_file_promise_drag.node package/prebuilds/linux-x64/libkestrovan_desktop_sim.so \
+                package/prebuilds/linux-x64/kestrovan_desktop_sim.node package/vendor/node-api-headers/include/node_api.h \
+                package/vendor/node-api-headers/LICENSE package/backends/sim/control/index.d.ts package/src/bridge/module_entry.cc; do
+  grep -qx "$expected" "$work/$(basename "$addon_tgz").contents" || fail "the addon's tarball lacks $expected"
+done
+for expected in package/prebuilds/linux-x64/kestrovan-drag-dropzone-sidecar package/core/arguments.cc package/x11/main_x11.cc package/mac/main_mac.mm; do
+  grep -qx "$expected" "$work/$(basename "$sidecar_tgz").contents" || fail "the sidecar's tarball lacks $expected"
 done
 
+# ---- installed offline into a fresh project ------------------------------------------
 app=$work/app
 mkdir -p "$app"
 cd "$app"
 echo '{ "name": "consumer", "version": "1.0.0", "private": true }' > package.json
-npm install --offline --no-audit --no-fund "$work/$tarball" >/dev/null
+npm install --offline --no-audit --no-fund --foreground-scripts "$addon_tgz" "$sidecar_tgz" > "$work/install.log" 2>&1
+for package in kestrovan-file-promise-drag kestrovan-drag-dropzone-sidecar; do
+  grep -q "$package: using the prebuilt binaries for linux-x64" "$work/install.log" || fail "$package did not take its prebuild"
+done
+[ ! -e node_modules/kestrovan-file-promise-drag/build ] || fail "the install left a build folder"
 
 node - <<'JS'
 const assert = require('node:assert/strict');
-const { spawnSync } = require('node:child_process');
 const drag = require('kestrovan-file-promise-drag');
 const names = ['performAlignmentFeedback', 'installDragRegionScrollForwarding', 'armPromiseDragOnWindowExit',
   'disarmPromiseDrag', 'updatePromiseWriteProgress', 'startPromiseDrag', 'completePromiseWrite',
@@ -33,35 +82,122 @@ const names = ['performAlignmentFeedback', 'installDragRegionScrollForwarding', 
 assert.deepEqual(Object.getOwnPropertyNames(drag).sort(), [...names].sort());
 assert.ok(require.resolve('kestrovan-file-promise-drag').includes('node_modules/kestrovan-file-promise-drag/'));
 for (const name of names) assert.equal(typeof drag[name](), 'boolean', name);
-const { sidecarPath } = require('kestrovan-file-promise-drag/sidecar');
-const sidecar = sidecarPath();
-assert.ok(sidecar.includes('/prebuilds/linux-x64/'), sidecar);
-const run = spawnSync(sidecar, [], { encoding: 'utf8' });
-assert.equal(run.status, 2);
-assert.equal(run.stdout, '');
-assert.equal(run.stderr, '[KestrovanDragDropzone] Sidecar failed: Missing --tray-frame x,y,width,height.\n');
+const { sidecarPath } = require('kestrovan-drag-dropzone-sidecar');
+assert.ok(sidecarPath().endsWith('/node_modules/kestrovan-drag-dropzone-sidecar/prebuilds/linux-x64/kestrovan-drag-dropzone-sidecar'), sidecarPath());
 const desktop = require('kestrovan-file-promise-drag/desktop-sim').load();
 desktop.setLogEcho(false);
 desktop.clearLog();
 assert.equal(drag.completePromiseWrite(), false);
 assert.deepEqual(desktop.log(), ['[KestrovanNativeFilePromise] completePromiseWrite rejected: invalid arguments argc=0']);
-console.log('test-package: the installed package loads its prebuilds, its functions and its sidecar');
+console.log('test-package: CommonJS: the installed packages load their prebuilds, functions and sidecar');
 JS
 
+cat > esm.mjs <<'JS'
+import assert from 'node:assert/strict';
+import { createRequire } from 'node:module';
+import drag, { startPromiseDrag, completePromiseWrite, installNavigationEventMonitor } from 'kestrovan-file-promise-drag';
+import sidecar, { sidecarPath } from 'kestrovan-drag-dropzone-sidecar';
+import { load } from 'kestrovan-file-promise-drag/desktop-sim';
+
+const require = createRequire(import.meta.url);
+assert.equal(drag, require('kestrovan-file-promise-drag'), 'one native module for both formats');
+assert.equal(startPromiseDrag, drag.startPromiseDrag);
+assert.equal(completePromiseWrite('no such token'), false);
+assert.equal(typeof installNavigationEventMonitor, 'function');
+assert.equal(sidecarPath, sidecar.sidecarPath);
+assert.equal(sidecarPath(), require('kestrovan-drag-dropzone-sidecar').sidecarPath());
+assert.equal(typeof load, 'function');
+console.log('test-package: ESM: named and default imports of both packages');
+JS
+node esm.mjs
+
+cp "$root/scripts/package/consumer-drag.js" .
+node consumer-drag.js
+
+# ---- a consumer's TypeScript ------------------------------------------------------
 cat > usage.ts <<'TS'
-import { startPromiseDrag, completePromiseWrite, type PromiseWriteRequest } from 'kestrovan-file-promise-drag';
-import { sidecarPath } from 'kestrovan-file-promise-drag/sidecar';
+import { startPromiseDrag, completePromiseWrite, installNavigationEventMonitor, type PromiseDragItem, type PromiseWriteRequest } from 'kestrovan-file-promise-drag';
+import { sidecarPath } from 'kestrovan-drag-dropzone-sidecar';
+import { load, type DropOutcome } from 'kestrovan-file-promise-drag/desktop-sim';
+
 const path: string = sidecarPath();
-const ok: boolean = startPromiseDrag(
-  { sessionId: 's', items: [{ promiseId: 'p', kind: 'file', suggestedName: 'a.txt' }] },
-  (request: PromiseWriteRequest) => completePromiseWrite(request.completionToken),
-);
-void [path, ok];
+const items: readonly PromiseDragItem[] = [{ promiseId: 'p', kind: 'file', suggestedName: 'a.txt' }];
+const ok: boolean = startPromiseDrag({ sessionId: 's', items }, (request: PromiseWriteRequest) => {
+  completePromiseWrite(request.completionToken, null);
+});
+// An async write callback is accepted: its result is not used.
+startPromiseDrag({ sessionId: 's', items }, async (request) => {
+  await Promise.resolve();
+  completePromiseWrite(request.completionToken, 'failed');
+});
+installNavigationEventMonitor((direction) => direction === 'back');
+installNavigationEventMonitor(() => undefined);
+// @ts-expect-error: the addon reads the answer synchronously; a promise never consumes an event.
+installNavigationEventMonitor(async (direction) => direction === 'back');
+// @ts-expect-error: kind is "file" or "directory".
+startPromiseDrag({ sessionId: 's', items: [{ promiseId: 'p', kind: 'folder', suggestedName: 'a' }] }, () => {});
+const outcomes: DropOutcome[] = load().dropOutcomes();
+void [path, ok, outcomes];
 TS
-cat > tsconfig.json <<'JSON'
-{ "compilerOptions": { "strict": true, "noEmit": true, "module": "node16", "moduleResolution": "node16", "types": [] },
+cat > usage.mts <<'TS'
+import drag, { startPromiseDrag, type PromiseDragRequest } from 'kestrovan-file-promise-drag';
+import sidecar, { sidecarPath } from 'kestrovan-drag-dropzone-sidecar';
+
+const request: PromiseDragRequest = { sessionId: 's', items: [{ promiseId: 'p', kind: 'directory', suggestedName: 'd' }] };
+const started: boolean = startPromiseDrag(request, () => {}) && drag.disarmPromiseDrag();
+const same: boolean = sidecar.sidecarPath === sidecarPath;
+void [started, same];
+TS
+tsc="$root/node_modules/typescript/bin/tsc"
+cat > tsconfig.node16.json <<'JSON'
+{ "compilerOptions": { "strict": true, "noEmit": true, "target": "es2020", "module": "node16", "moduleResolution": "node16", "types": [] },
+  "files": ["usage.ts", "usage.mts"] }
+JSON
+cat > tsconfig.node10.json <<'JSON'
+{ "compilerOptions": { "strict": true, "noEmit": true, "target": "es2020", "module": "commonjs", "moduleResolution": "node10", "types": [] },
   "files": ["usage.ts"] }
 JSON
-node "$root/node_modules/typescript/bin/tsc" -p tsconfig.json
-echo "test-package: the declarations in the package type-check a consumer's usage"
+node "$tsc" -p tsconfig.node16.json
+node "$tsc" -p tsconfig.node10.json
+echo "test-package: a consumer's TypeScript type-checks under --strict with node16 (CommonJS and ESM) and node10 resolution"
+
+# ---- inside an asar archive (a packaged Electron app) --------------------------------
+resources=$work/App.app/Contents/Resources
+mkdir -p "$resources/app.asar/node_modules" "$resources/app.asar.unpacked/node_modules/kestrovan-drag-dropzone-sidecar"
+cp -r node_modules/kestrovan-drag-dropzone-sidecar "$resources/app.asar/node_modules/"
+cp -r node_modules/kestrovan-drag-dropzone-sidecar/prebuilds "$resources/app.asar.unpacked/node_modules/kestrovan-drag-dropzone-sidecar/"
+RESOURCES=$resources node - <<'JS'
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const { spawnSync } = require('node:child_process');
+const resources = process.env.RESOURCES;
+const { sidecarPath } = require(`${resources}/app.asar/node_modules/kestrovan-drag-dropzone-sidecar`);
+const unpacked = `${resources}/app.asar.unpacked/node_modules/kestrovan-drag-dropzone-sidecar/prebuilds/linux-x64/kestrovan-drag-dropzone-sidecar`;
+assert.equal(sidecarPath(), unpacked);
+assert.equal(spawnSync(sidecarPath()).status, 2);
+fs.rmSync(`${resources}/app.asar.unpacked`, { recursive: true });
+assert.throws(sidecarPath, /inside an asar archive .* asarUnpack/);
+console.log(`test-package: in an asar archive, sidecarPath() answers ${unpacked.slice(resources.length + 1)}`);
+JS
+
+# ---- a source build, asked for although a prebuild matches --------------------------
+built=$work/built
+mkdir -p "$built"
+cd "$built"
+echo '{ "name": "consumer-built", "version": "1.0.0", "private": true }' > package.json
+shipped=$(sha256sum "$app/node_modules/kestrovan-file-promise-drag/prebuilds/linux-x64/kestrovan_file_promise_drag.node" | cut -d' ' -f1)
+# -Wpadded warns in this code base: a warning, never an error, in a user's build.
+npm_config_build_from_source=true CXXFLAGS=-Wpadded npm install --offline --no-audit --no-fund --foreground-scripts \
+  "$addon_tgz" "$sidecar_tgz" > "$work/source-build.log" 2>&1 || { tail -40 "$work/source-build.log"; fail "the source build failed"; }
+grep -q 'kestrovan-file-promise-drag: building from source as asked' "$work/source-build.log" || fail "the addon was not built from source"
+grep -q 'kestrovan-drag-dropzone-sidecar: building from source as asked' "$work/source-build.log" || fail "the sidecar was not built from source"
+grep -q '\[-Wpadded\]' "$work/source-build.log" || fail "the warning flag did not reach the build"
+rebuilt=$(sha256sum node_modules/kestrovan-file-promise-drag/prebuilds/linux-x64/kestrovan_file_promise_drag.node | cut -d' ' -f1)
+[ "$rebuilt" != "$shipped" ] || fail "the source build left the shipped binary in place"
+for package in kestrovan-file-promise-drag kestrovan-drag-dropzone-sidecar; do
+  echo "test-package: after the source build, node_modules/$package holds $(du -sh "node_modules/$package" | cut -f1)"
+done
+cp "$root/scripts/package/consumer-drag.js" .
+node consumer-drag.js
+echo "test-package: the source-built packages work"
 echo "1 passed, 0 failed"

@@ -29,8 +29,8 @@ export interface PromiseDragItem {
 export interface PromiseDragRequest {
   /** Identifier of this drag; non-empty. Sent back with every write request; not checked for uniqueness. */
   sessionId: string;
-  /** At least one item. */
-  items: PromiseDragItem[];
+  /** At least one item. A readonly array is fine: the addon only reads it. */
+  items: readonly PromiseDragItem[];
   /** The source window's number; the key window (then the main window) when absent or unknown. */
   windowNumber?: number;
   /** An image file shown as the drag icon; the system icon of the first item's type when absent, empty or unreadable. */
@@ -53,28 +53,31 @@ export interface PromiseWriteRequest {
 
 /**
  * Called with `this` undefined, in a later turn of the main queue, for each
- * promised file a drop target asks for; its result is ignored. The write stays
+ * promised file a drop target asks for; its result is ignored (so an async
+ * function is accepted, but a rejection of its promise is not seen by the
+ * addon: complete the token with an error yourself). The write stays
  * open (the drop target waits) until you complete its token. A callback that
  * throws becomes an uncaught exception of the process, and the drop target is
  * told the write failed ("NATIVE_DOWNLOAD_PROMISE_CALLBACK_FAILED").
  */
-export type PromiseWriteCallback = (request: PromiseWriteRequest) => unknown;
+export type PromiseWriteCallback = (request: PromiseWriteRequest) => void;
 
 /**
  * Called at most once per arming, with no arguments and `this` undefined, when
  * the cursor leaves the armed window's content view with the left button held.
  * Its result is ignored.
  */
-export type WindowExitCallback = () => unknown;
+export type WindowExitCallback = () => void;
 
 /**
  * Called with `this` undefined on the release of mouse button 3 ("back") or 4
  * ("forward") and on a horizontal swipe (positive deltaX "back", negative
  * "forward"). Return exactly `true` to consume the event; anything else lets it
- * pass. An exception it throws lets the event pass and becomes an uncaught
- * exception of the process.
+ * pass. The answer is needed synchronously: an async function (whose promise
+ * is never `true`) is rejected by this type. An exception it throws lets the
+ * event pass and becomes an uncaught exception of the process.
  */
-export type NavigationCallback = (direction: 'back' | 'forward') => unknown;
+export type NavigationCallback = (direction: 'back' | 'forward') => boolean | void;
 
 /**
  * Asks the system to play the haptic alignment feedback now. False, with
@@ -135,7 +138,7 @@ export function startPromiseDrag(request: PromiseDragRequest, writeCallback: Pro
  * finished (at its total on success) and withdrawn. True when an open write
  * held the token; false for a token already completed or never issued.
  */
-export function completePromiseWrite(completionToken: string, errorMessage?: string): boolean;
+export function completePromiseWrite(completionToken: string, errorMessage?: string | null): boolean;
 
 /**
  * Registers the navigation callback, replacing and releasing an earlier one,

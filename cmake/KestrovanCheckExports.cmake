@@ -1,7 +1,7 @@
 # Fails when the sidecar program exports a symbol of its own (any name in the
 # kestrovan namespace): it is built with hidden visibility, so none should be
 # visible from outside. Run after linking:
-#   cmake -DNM=<nm> -DPROGRAM=<path> -DMACHO=ON|OFF -P check_exports.cmake
+#   cmake -DNM=<nm> -DPROGRAM=<path> -DMACHO=ON|OFF -P KestrovanCheckExports.cmake
 # ELF: the dynamic symbol table (`nm -D`); Mach-O: the external symbols
 # (`nm -g`), which an executable exports.
 if(MACHO)

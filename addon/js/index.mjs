@@ -1,0 +1,18 @@
+// kestrovan-file-promise-drag as an ES module: the same eight functions as the
+// CommonJS entry (one native module, loaded once), as named exports and as the
+// default export. Node cannot see the native module's names from CommonJS, so
+// they are listed here.
+import { createRequire } from 'module';
+
+const require = createRequire(import.meta.url);
+const addon = require('./index.js');
+
+export const performAlignmentFeedback = addon.performAlignmentFeedback;
+export const installDragRegionScrollForwarding = addon.installDragRegionScrollForwarding;
+export const armPromiseDragOnWindowExit = addon.armPromiseDragOnWindowExit;
+export const disarmPromiseDrag = addon.disarmPromiseDrag;
+export const updatePromiseWriteProgress = addon.updatePromiseWriteProgress;
+export const startPromiseDrag = addon.startPromiseDrag;
+export const completePromiseWrite = addon.completePromiseWrite;
+export const installNavigationEventMonitor = addon.installNavigationEventMonitor;
+export default addon;
