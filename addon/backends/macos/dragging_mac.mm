@@ -32,6 +32,28 @@ std::string fromNSString(NSString* string) {
   return utf8 ? std::string(utf8) : std::string();
 }
 
+// The core runs on the main thread only. A delegate message that arrives on
+// another thread (the providers name the main queue, so none should) is sent
+// on to the main queue before it reaches the core: a message that answers
+// waits for its answer there, one that answers nothing goes on by itself.
+template <typename Answer>
+Answer answerOnMainThread(Answer (^body)(void)) {
+  if (NSThread.isMainThread) return body();
+  __block Answer answer{};
+  dispatch_sync(dispatch_get_main_queue(), ^{
+    answer = body();
+  });
+  return answer;
+}
+
+void runOnMainThread(void (^body)(void)) {
+  if (NSThread.isMainThread) {
+    body();
+    return;
+  }
+  dispatch_async(dispatch_get_main_queue(), body);
+}
+
 }  // namespace
 
 // The item a provider carries, boxed so an Objective-C property can hold it.
@@ -123,60 +145,72 @@ class MacFilePromiseProvider final : public kestrovan::port::FilePromiseProvider
 
 - (NSString*)filePromiseProvider:(NSFilePromiseProvider*)filePromiseProvider
                  fileNameForType:(NSString*)fileType {
-  MacFilePromiseProvider provider(filePromiseProvider);
-  return toNSString(
-      [self client]->filePromiseProviderFileNameForType(provider, fromNSString(fileType)));
+  return answerOnMainThread<NSString*>(^NSString*(void) {
+    MacFilePromiseProvider provider(filePromiseProvider);
+    return toNSString(
+        [self client]->filePromiseProviderFileNameForType(provider, fromNSString(fileType)));
+  });
 }
 
 - (NSOperationQueue*)operationQueueForFilePromiseProvider:
     (NSFilePromiseProvider*)filePromiseProvider {
-  MacFilePromiseProvider provider(filePromiseProvider);
-  switch ([self client]->operationQueueForFilePromiseProvider(provider)) {
-    case kestrovan::port::OperationQueue::kMain:
-      return NSOperationQueue.mainQueue;
-  }
-  return NSOperationQueue.mainQueue;
+  return answerOnMainThread<NSOperationQueue*>(^NSOperationQueue*(void) {
+    MacFilePromiseProvider provider(filePromiseProvider);
+    switch ([self client]->operationQueueForFilePromiseProvider(provider)) {
+      case kestrovan::port::OperationQueue::kMain:
+        return NSOperationQueue.mainQueue;
+    }
+    return NSOperationQueue.mainQueue;
+  });
 }
 
 - (void)filePromiseProvider:(NSFilePromiseProvider*)filePromiseProvider
           writePromiseToURL:(NSURL*)url
           completionHandler:(void (^)(NSError* _Nullable errorOrNil))completionHandler {
-  MacFilePromiseProvider provider(filePromiseProvider);
   void (^handler)(NSError* _Nullable) = [completionHandler copy];
-  kestrovan::port::PromiseCompletionHandler completion =
-      [handler](const std::optional<kestrovan::port::PromiseError>& error) {
-        if (!handler) return;
-        if (!error) {
-          handler(nil);
-          return;
-        }
-        handler([NSError
-            errorWithDomain:toNSString(error->domain)
-                       code:static_cast<NSInteger>(error->code)
-                   userInfo:@{
-                     NSLocalizedDescriptionKey : toNSString(error->localizedDescription)
-                   }]);
-      };
-  [self client]->filePromiseProviderWritePromiseToURL(provider, fromNSString(url.path),
-                                                      std::move(completion));
+  runOnMainThread(^{
+    MacFilePromiseProvider provider(filePromiseProvider);
+    kestrovan::port::PromiseCompletionHandler completion =
+        [handler](const std::optional<kestrovan::port::PromiseError>& error) {
+          if (!handler) return;
+          if (!error) {
+            handler(nil);
+            return;
+          }
+          handler([NSError
+              errorWithDomain:toNSString(error->domain)
+                         code:static_cast<NSInteger>(error->code)
+                     userInfo:@{
+                       NSLocalizedDescriptionKey : toNSString(error->localizedDescription)
+                     }]);
+        };
+    [self client]->filePromiseProviderWritePromiseToURL(provider, fromNSString(url.path),
+                                                        std::move(completion));
+  });
 }
 
 - (NSDragOperation)draggingSession:(NSDraggingSession*)session
     sourceOperationMaskForDraggingContext:(NSDraggingContext)context {
-  auto portContext = static_cast<kestrovan::port::DraggingContext>(static_cast<int64_t>(context));
-  return static_cast<NSDragOperation>(
-      [self client]->draggingSessionSourceOperationMaskForDraggingContext(portContext));
+  return answerOnMainThread<NSDragOperation>(^NSDragOperation(void) {
+    auto portContext = static_cast<kestrovan::port::DraggingContext>(static_cast<int64_t>(context));
+    return static_cast<NSDragOperation>(
+        [self client]->draggingSessionSourceOperationMaskForDraggingContext(portContext));
+  });
 }
 
 - (BOOL)ignoreModifierKeysForDraggingSession:(NSDraggingSession*)session {
-  return [self client]->ignoreModifierKeysForDraggingSession() ? YES : NO;
+  return answerOnMainThread<BOOL>(^BOOL(void) {
+    return [self client]->ignoreModifierKeysForDraggingSession() ? YES : NO;
+  });
 }
 
 - (void)draggingSession:(NSDraggingSession*)session
            endedAtPoint:(NSPoint)screenPoint
               operation:(NSDragOperation)operation {
-  [self client]->draggingSessionEndedAtPoint(kestrovan::mac::fromNSPoint(screenPoint),
-                                             static_cast<uint64_t>(operation));
+  runOnMainThread(^{
+    [self client]->draggingSessionEndedAtPoint(kestrovan::mac::fromNSPoint(screenPoint),
+                                               static_cast<uint64_t>(operation));
+  });
 }
 
 @end

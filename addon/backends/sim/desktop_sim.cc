@@ -91,7 +91,7 @@ void Desktop::reset() {
   refuseMonitorCreation = false;
   windows_.clear();
   viewsById_.clear();
-  log_.clear();
+  clearLog();
   violations_.clear();
 }
 
@@ -316,8 +316,27 @@ void Desktop::writeLog(std::string line) {
     ssize_t ignored = ::write(STDERR_FILENO, out.data(), out.size());
     (void)ignored;
   }
+  std::lock_guard<std::mutex> lock(logMutex_);
   log_.push_back(std::move(line));
 }
+
+std::vector<std::string> Desktop::log() const {
+  std::lock_guard<std::mutex> lock(logMutex_);
+  return log_;
+}
+
+void Desktop::clearLog() {
+  std::lock_guard<std::mutex> lock(logMutex_);
+  log_.clear();
+}
+
+bool Desktop::onMainThread() const {
+  long mainThread = mainThreadId_.load();
+  long current = static_cast<long>(gettid());
+  return mainThread == 0 ? current == static_cast<long>(getpid()) : current == mainThread;
+}
+
+void Desktop::setMainThreadToCurrent() { mainThreadId_ = static_cast<long>(gettid()); }
 
 void Desktop::violation(const std::string& what) {
   std::string line = "[desktop-sim] AppKit would refuse: " + what + "\n";

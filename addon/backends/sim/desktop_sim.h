@@ -10,14 +10,18 @@
 // event) the simulator records a violation and says so on standard error, so
 // code that would fail on a Mac fails here too.
 //
-// Everything runs on the thread that drives it; nothing is locked. The desktop
-// lives for the process and is never destroyed.
+// Everything runs on the thread that drives it; nothing is locked but the log,
+// which any thread may write, as NSLog. The application's main thread is the
+// process's initial thread unless a test names another (setMainThread). The
+// desktop lives for the process and is never destroyed.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -191,11 +195,16 @@ class Desktop {
   double uptime() const { return 1000.0 + clock_; }
   std::vector<double> pendingDueTimes() const;
 
-  // Diagnostic log.
+  // The thread NSThread isMainThread answers true on: the process's initial
+  // thread, or the one that last called setMainThreadToCurrent().
+  bool onMainThread() const;
+  void setMainThreadToCurrent();
+
+  // Diagnostic log; any thread may write it.
   void writeLog(std::string line);
-  const std::vector<std::string>& log() const { return log_; }
-  void clearLog() { log_.clear(); }
-  bool echoLogToStderr = true;
+  std::vector<std::string> log() const;
+  void clearLog();
+  std::atomic<bool> echoLogToStderr = true;
 
   // What AppKit would have refused.
   void violation(const std::string& what);
@@ -229,8 +238,10 @@ class Desktop {
   double clock_ = 0;
   bool takeNextDue(double limit, Block& out);
 
+  mutable std::mutex logMutex_;
   std::vector<std::string> log_;
   std::vector<std::string> violations_;
+  std::atomic<long> mainThreadId_ = 0;  // 0: the process's initial thread
 };
 
 }  // namespace kestrovan::sim

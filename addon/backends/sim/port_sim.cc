@@ -1,8 +1,5 @@
 // The platform port on the simulated desktop.
 
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <string>
 
 #include "desktop_sim.h"
@@ -57,7 +54,7 @@ Application* sharedApplication() {
 uint64_t pressedMouseButtons() { return Desktop::instance().pressedButtons; }
 Point mouseLocation() { return Desktop::instance().mouse; }
 double systemUptime() { return Desktop::instance().uptime(); }
-bool isMainThread() { return syscall(SYS_gettid) == getpid(); }
+bool isMainThread() { return Desktop::instance().onMainThread(); }
 
 EventPtr makeMouseEvent(const MouseEventParameters& p) {
   Desktop& desktop = Desktop::instance();

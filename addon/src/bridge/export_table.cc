@@ -2,22 +2,44 @@
 
 #include <node_api.h>
 
+#include "bridge/arguments.h"
 #include "bridge/exports.h"
 #include "bridge/js_call.h"
+#include "bridge/native_log.h"
+#include "port/application.h"
 
 namespace kestrovan {
 
 namespace {
 
-template <napi_callback Body>
+// The JavaScript names, as template arguments.
+constexpr char kPerformAlignmentFeedback[] = "performAlignmentFeedback";
+constexpr char kInstallDragRegionScrollForwarding[] = "installDragRegionScrollForwarding";
+constexpr char kArmPromiseDragOnWindowExit[] = "armPromiseDragOnWindowExit";
+constexpr char kDisarmPromiseDrag[] = "disarmPromiseDrag";
+constexpr char kUpdatePromiseWriteProgress[] = "updatePromiseWriteProgress";
+constexpr char kStartPromiseDrag[] = "startPromiseDrag";
+constexpr char kCompletePromiseWrite[] = "completePromiseWrite";
+constexpr char kInstallNavigationEventMonitor[] = "installNavigationEventMonitor";
+
+// Every export runs in an ExportScope, and only on the main thread: AppKit may
+// be touched nowhere else, and a worker's environment must never be stored for
+// AppKit's handlers to use on the main thread. Off it, the call answers false
+// with one line and touches nothing.
+template <const char* Name, napi_callback Body>
 napi_value exported(napi_env env, napi_callback_info info) {
+  if (!port::isMainThread()) {
+    nativeLogLine(Name, " rejected: not on the main thread");
+    return booleanResult(env, false);
+  }
   ExportScope scope;
   return Body(env, info);
 }
 
-napi_property_descriptor method(const char* name, napi_callback callback) {
-  return napi_property_descriptor{name,    nullptr, callback,     nullptr,
-                                  nullptr, nullptr, napi_default, nullptr};
+template <const char* Name, napi_callback Body>
+napi_property_descriptor method() {
+  return napi_property_descriptor{Name,    nullptr, exported<Name, Body>, nullptr,
+                                  nullptr, nullptr, napi_default,         nullptr};
 }
 
 }  // namespace
@@ -25,19 +47,19 @@ napi_property_descriptor method(const char* name, napi_callback callback) {
 napi_value registerModule(napi_env env, napi_value exports) {
   // One call each for the first five, in table order; the last three together.
   const napi_property_descriptor single[] = {
-      method("performAlignmentFeedback", exported<performAlignmentFeedback>),
-      method("installDragRegionScrollForwarding", exported<installDragRegionScrollForwarding>),
-      method("armPromiseDragOnWindowExit", exported<armPromiseDragOnWindowExit>),
-      method("disarmPromiseDrag", exported<disarmPromiseDrag>),
-      method("updatePromiseWriteProgress", exported<updatePromiseWriteProgress>),
+      method<kPerformAlignmentFeedback, performAlignmentFeedback>(),
+      method<kInstallDragRegionScrollForwarding, installDragRegionScrollForwarding>(),
+      method<kArmPromiseDragOnWindowExit, armPromiseDragOnWindowExit>(),
+      method<kDisarmPromiseDrag, disarmPromiseDrag>(),
+      method<kUpdatePromiseWriteProgress, updatePromiseWriteProgress>(),
   };
   for (const auto& descriptor : single) {
     napi_define_properties(env, exports, 1, &descriptor);
   }
   const napi_property_descriptor together[] = {
-      method("startPromiseDrag", exported<startPromiseDrag>),
-      method("completePromiseWrite", exported<completePromiseWrite>),
-      method("installNavigationEventMonitor", exported<installNavigationEventMonitor>),
+      method<kStartPromiseDrag, startPromiseDrag>(),
+      method<kCompletePromiseWrite, completePromiseWrite>(),
+      method<kInstallNavigationEventMonitor, installNavigationEventMonitor>(),
   };
   napi_define_properties(env, exports, 3, together);
   return exports;

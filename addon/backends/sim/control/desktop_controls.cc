@@ -347,6 +347,17 @@ CONTROL(clearViolations) {
   });
 }
 
+CONTROL(setMainThread) {
+  return guarded(env, [&] {
+    desktop().setMainThreadToCurrent();
+    return undefinedValue(env);
+  });
+}
+
+CONTROL(isMainThread) {
+  return guarded(env, [&] { return boolean(env, desktop().onMainThread()); });
+}
+
 #undef CONTROL
 
 }  // namespace
@@ -381,6 +392,8 @@ void registerDesktopControls(napi_env env, napi_value exports) {
   defineFunction(env, exports, "setLogEcho", setLogEcho);
   defineFunction(env, exports, "violations", violations);
   defineFunction(env, exports, "clearViolations", clearViolations);
+  defineFunction(env, exports, "setMainThread", setMainThread);
+  defineFunction(env, exports, "isMainThread", isMainThread);
 }
 
 }  // namespace kestrovan::sim::control

@@ -435,6 +435,16 @@ export interface Desktop extends DesktopImages {
   /** What AppKit would have refused; empty when all went well. */
   violations(): string[];
   clearViolations(): void;
+  /**
+   * Makes the calling thread the application's main thread (NSThread
+   * isMainThread answers true there only). The process's initial thread is
+   * the main thread until a thread calls this; a worker that calls it stands
+   * for the host's main thread, so its environment can end while the process
+   * lives on. Call it again from the initial thread afterwards.
+   */
+  setMainThread(): void;
+  /** Whether the calling thread is the application's main thread. */
+  isMainThread(): boolean;
 
   // ---- Input: haptic feedback and local monitors ----
 
