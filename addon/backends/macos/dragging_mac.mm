@@ -98,10 +98,11 @@ __attribute__((objc_runtime_name("KestrovanFilePromiseProvider")))
 
 // What AppKit holds as a drag's source and as its providers' delegate. It
 // refers to the core's session weakly (the session owns this peer) and answers
-// through the detached client once the session has gone.
+// through the client for a retired session once the session has gone.
 __attribute__((objc_runtime_name("KestrovanDragSessionPeer")))
 @interface KestrovanDragSessionPeer : NSObject<NSDraggingSource, NSFilePromiseProviderDelegate>
-- (instancetype)initWithClient:(std::weak_ptr<DragSessionClient>)client;
+- (instancetype)initWithClient:(std::weak_ptr<DragSessionClient>)client
+                       retired:(std::shared_ptr<DragSessionClient>)retired;
 @end
 
 namespace {
@@ -128,19 +129,23 @@ class MacFilePromiseProvider final : public kestrovan::port::FilePromiseProvider
 
 @implementation KestrovanDragSessionPeer {
   std::weak_ptr<DragSessionClient> _client;
+  std::shared_ptr<DragSessionClient> _retired;
 }
 
-- (instancetype)initWithClient:(std::weak_ptr<DragSessionClient>)client {
+- (instancetype)initWithClient:(std::weak_ptr<DragSessionClient>)client
+                       retired:(std::shared_ptr<DragSessionClient>)retired {
   self = [super init];
-  if (self) _client = std::move(client);
+  if (self) {
+    _client = std::move(client);
+    _retired = std::move(retired);
+  }
   return self;
 }
 
 // The client, held for the call.
 - (std::shared_ptr<DragSessionClient>)client {
   if (auto client = _client.lock()) return client;
-  return std::shared_ptr<DragSessionClient>(std::shared_ptr<void>(),
-                                            &kestrovan::port::detachedDragSessionClient());
+  return _retired;
 }
 
 - (NSString*)filePromiseProvider:(NSFilePromiseProvider*)filePromiseProvider
@@ -268,9 +273,11 @@ class MacDraggingSession final : public DraggingSession {
 
 }  // namespace
 
-DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client) {
+DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client,
+                                       std::shared_ptr<DragSessionClient> retired) {
   KestrovanDragSessionPeer* peer =
-      [[KestrovanDragSessionPeer alloc] initWithClient:std::move(client)];
+      [[KestrovanDragSessionPeer alloc] initWithClient:std::move(client)
+                                               retired:std::move(retired)];
   return std::make_shared<MacDragSessionPeer>(peer);
 }
 

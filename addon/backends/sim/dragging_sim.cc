@@ -38,9 +38,7 @@ bool isMouseEvent(uint64_t type) {
 
 std::shared_ptr<port::DragSessionClient> SimDragSessionPeer::client() const {
   if (auto client = client_.lock()) return client;
-  // Lives for the process: a handle that owns nothing.
-  return std::shared_ptr<port::DragSessionClient>(std::shared_ptr<void>(),
-                                                  &port::detachedDragSessionClient());
+  return retired_;
 }
 
 void SimDraggingItem::setDraggingFrame(port::Rect frame, port::ImagePtr image) {
@@ -77,8 +75,9 @@ namespace kestrovan::port {
 
 using sim::Desktop;
 
-DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client) {
-  return std::make_shared<sim::SimDragSessionPeer>(std::move(client));
+DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client,
+                                       std::shared_ptr<DragSessionClient> retired) {
+  return std::make_shared<sim::SimDragSessionPeer>(std::move(client), std::move(retired));
 }
 
 PasteboardWriterPtr makeFileURLWriter(const std::string& path) {

@@ -21,8 +21,9 @@ namespace kestrovan::sim {
 
 class SimDragSessionPeer final : public port::DragSessionPeer {
  public:
-  explicit SimDragSessionPeer(std::weak_ptr<port::DragSessionClient> client)
-      : client_(std::move(client)) {}
+  SimDragSessionPeer(std::weak_ptr<port::DragSessionClient> client,
+                     std::shared_ptr<port::DragSessionClient> retired)
+      : client_(std::move(client)), retired_(std::move(retired)) {}
   const void* identity() const override { return this; }
   // The client, held for the call; or the answers for a session that has gone.
   std::shared_ptr<port::DragSessionClient> client() const;
@@ -30,6 +31,7 @@ class SimDragSessionPeer final : public port::DragSessionPeer {
 
  private:
   std::weak_ptr<port::DragSessionClient> client_;
+  std::shared_ptr<port::DragSessionClient> retired_;
 };
 
 enum class WriterKind { kFileURL, kFilePromise };

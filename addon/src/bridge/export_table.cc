@@ -3,6 +3,7 @@
 #include <node_api.h>
 
 #include "bridge/arguments.h"
+#include "bridge/environment_teardown.h"
 #include "bridge/exports.h"
 #include "bridge/js_call.h"
 #include "bridge/native_log.h"
@@ -45,6 +46,8 @@ napi_property_descriptor method() {
 }  // namespace
 
 napi_value registerModule(napi_env env, napi_value exports) {
+  // Only a main-thread environment can leave anything with the addon.
+  if (port::isMainThread()) watchEnvironment(env);
   // One call each for the first five, in table order; the last three together.
   const napi_property_descriptor single[] = {
       method<kPerformAlignmentFeedback, performAlignmentFeedback>(),

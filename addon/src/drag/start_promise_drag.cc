@@ -15,6 +15,7 @@
 #include "bridge/arguments.h"
 #include "bridge/exports.h"
 #include "bridge/native_log.h"
+#include "bridge/stored_callback.h"
 #include "bridge/value_helpers.h"
 #include "drag/active_sessions.h"
 #include "drag/drag_event.h"
@@ -124,11 +125,8 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
   }
 
   // 11. Keep the write callback alive.
-  napi_ref writeCallbackRef = nullptr;
-  if (napi_create_reference(env, writeCallback, 1, &writeCallbackRef) != napi_ok ||
-      writeCallbackRef == nullptr) {
-    return reject(env, sessionId, ": failed to retain callback");
-  }
+  StoredCallbackPtr storedWriteCallback = StoredCallback::create(env, writeCallback);
+  if (!storedWriteCallback) return reject(env, sessionId, ": failed to retain callback");
 
   // 12.
   std::optional<std::string> iconPath = stringProperty(env, request, "iconPath");
@@ -137,7 +135,7 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
 
   // 13. From here the session owns the reference.
   std::shared_ptr<FilePromiseDragSession> session = FilePromiseDragSession::create(
-      env, sessionId, writeCallbackRef, static_cast<int64_t>(items.size()));
+      sessionId, std::move(storedWriteCallback), static_cast<int64_t>(items.size()));
 
   // 14. The start event.
   port::EventPtr event = currentDragEvent(window);

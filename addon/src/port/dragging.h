@@ -12,7 +12,8 @@
 // - the core's session owns its peer, so the peer (and with it every
 //   provider's delegate) lives exactly as long as the session;
 // - the peer refers to its client weakly: it never keeps the session alive,
-//   and it answers through detachedDragSessionClient() once the session is gone;
+//   and once the session is gone it answers through the client for a retired
+//   session that the core gave it, which it holds strongly;
 // - a begun dragging session holds its source peer strongly until the drag has
 //   ended, as AppKit holds a dragging source;
 // - a file-promise provider holds its delegate peer weakly (AppKit's delegate
@@ -104,15 +105,13 @@ class DragSessionClient {
   virtual void draggingSessionEndedAtPoint(Point screenPoint, uint64_t operation) = 0;
 };
 
-// The answers for a peer whose session has gone. Provided by the core; lives
-// for the process.
-DragSessionClient& detachedDragSessionClient();
-
 // The platform object standing for one core session (see above).
 class DragSessionPeer : public PlatformObject {};
 using DragSessionPeerPtr = std::shared_ptr<DragSessionPeer>;
 
-DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client);
+// `client` is the session; `retired` answers for it once it has gone.
+DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client,
+                                       std::shared_ptr<DragSessionClient> retired);
 
 // An object that can be put on the drag pasteboard (NSPasteboardWriting).
 class PasteboardWriter : public PlatformObject {};

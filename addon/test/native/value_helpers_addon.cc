@@ -12,6 +12,7 @@
 
 #include "bridge/js_call.h"
 #include "bridge/native_log.h"
+#include "bridge/stored_callback.h"
 #include "bridge/value_helpers.h"
 #include "canvas_sim.h"
 #include "drag/drag_image.h"
@@ -211,8 +212,7 @@ napi_value jsDragImage(napi_env env, napi_callback_info info) {
 napi_value jsTearDownWithOpenWrites(napi_env env, napi_callback_info info) {
   napi_value argv[4];
   args(env, info, argv);
-  napi_ref callbackRef = nullptr;
-  napi_create_reference(env, argv[0], 1, &callbackRef);
+  StoredCallbackPtr callback = StoredCallback::create(env, argv[0]);
   uint32_t count = 0;
   napi_get_array_length(env, argv[1], &count);
 
@@ -222,7 +222,7 @@ napi_value jsTearDownWithOpenWrites(napi_env env, napi_callback_info info) {
   };
   auto answers = std::make_shared<std::vector<Answer>>();
   {
-    auto session = FilePromiseDragSession::create(env, "torn-down", callbackRef, count);
+    auto session = FilePromiseDragSession::create("torn-down", std::move(callback), count);
     for (uint32_t index = 0; index < count; ++index) {
       napi_value element;
       napi_get_element(env, argv[1], index, &element);
