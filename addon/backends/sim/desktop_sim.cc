@@ -253,6 +253,15 @@ std::vector<MonitorInfo> Desktop::monitors() const {
 
 void Desktop::post(double delaySeconds, std::function<void()> block) {
   queue_.push_back({clock_ + std::max(0.0, delaySeconds), nextBlockSequence_++, std::move(block)});
+  if (delaySeconds <= 0 && wakeMainQueue) wakeMainQueue();
+}
+
+int Desktop::runLiveTurn() {
+  ++liveTurns_;
+  liveTurnRunning_ = true;
+  int ran = runDue();
+  liveTurnRunning_ = false;
+  return ran;
 }
 
 bool Desktop::takeNextDue(double limit, Block& out) {

@@ -187,6 +187,14 @@ class Desktop {
 
   // Main queue on the virtual clock.
   void post(double delaySeconds, std::function<void()> block);
+  // Called by post() for a block due now while set: live mode, in which the
+  // main queue runs by itself from the host's event loop (runLiveTurn), as
+  // AppKit's run loop runs it, outside every JavaScript call.
+  std::function<void()> wakeMainQueue;
+  // One turn of the live main queue: the blocks due now, as runDue().
+  int runLiveTurn();
+  // The number of the live turn running now (from 1); 0 outside every turn.
+  uint64_t liveTurn() const { return liveTurnRunning_ ? liveTurns_ : 0; }
   // Runs the blocks that are due now, including those they post for now.
   int runDue();
   // Moves the clock forward, running each block when its time comes.
@@ -237,6 +245,8 @@ class Desktop {
   uint64_t nextBlockSequence_ = 0;
   double clock_ = 0;
   bool takeNextDue(double limit, Block& out);
+  uint64_t liveTurns_ = 0;
+  bool liveTurnRunning_ = false;
 
   mutable std::mutex logMutex_;
   std::vector<std::string> log_;

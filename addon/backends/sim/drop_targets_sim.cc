@@ -83,6 +83,7 @@ struct HandlerState {
     }
     outcome->success = !error.has_value();
     outcome->error = error;
+    outcome->answeredInLiveTurn = Desktop::instance().liveTurn();
     std::error_code ignored;
     outcome->existedWhenAnswered = fs::exists(fs::symlink_status(outcome->destination, ignored));
     provider.reset();

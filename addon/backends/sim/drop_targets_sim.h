@@ -50,6 +50,7 @@ struct DropOutcome {
   std::optional<port::PromiseError> error;
   bool existedWhenAnswered = false;  // the destination, at the first answer
   bool delegateGone = false;         // the write request found no delegate to ask
+  uint64_t answeredInLiveTurn = 0;   // the live main-queue turn of the first answer; 0: none
 };
 
 using DropOutcomePtr = std::shared_ptr<DropOutcome>;

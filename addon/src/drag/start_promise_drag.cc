@@ -125,7 +125,8 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
   }
 
   // 11. Keep the write callback alive.
-  StoredCallbackPtr storedWriteCallback = StoredCallback::create(env, writeCallback);
+  StoredCallbackPtr storedWriteCallback =
+      StoredCallback::create(env, writeCallback, "KestrovanPromiseWriteRequest");
   if (!storedWriteCallback) return reject(env, sessionId, ": failed to retain callback");
 
   // 12.

@@ -130,7 +130,8 @@ napi_value armPromiseDragOnWindowExit(napi_env env, napi_callback_info info) {
   if (!window->contentView()) return booleanResult(env, false);
   if ((port::pressedMouseButtons() & 1) == 0) return booleanResult(env, false);
 
-  StoredCallbackPtr callback = StoredCallback::create(env, arguments.values[1]);
+  StoredCallbackPtr callback =
+      StoredCallback::create(env, arguments.values[1], "KestrovanWindowExit");
   if (!callback) return booleanResult(env, false);
   WindowExitState& windowExit = state();
   windowExit.windowExitCallback = std::move(callback);

@@ -102,7 +102,7 @@ napi_value installNavigationEventMonitor(napi_env env, napi_callback_info info) 
   // From here the earlier callback is gone, whatever happens next: if the new
   // reference cannot be made, no callback is registered.
   navigationCallback().reset();
-  navigationCallback() = StoredCallback::create(env, callback);
+  navigationCallback() = StoredCallback::create(env, callback, "KestrovanNavigationEvent");
   if (!navigationCallback()) return booleanResult(env, false);
 
   port::MonitorTokenPtr& monitor = navigationEventMonitor();

@@ -103,24 +103,16 @@ napi_value undefinedValue(napi_env env) {
   return undefined;
 }
 
-// A function held by reference until it has been called once.
-struct HeldFunction {
-  napi_env env;
-  napi_ref ref;
-};
+// A function held as the addon holds its callbacks.
+using HeldFunction = std::shared_ptr<StoredCallback>;
 
 HeldFunction hold(napi_env env, napi_value fn) {
-  napi_ref ref = nullptr;
-  napi_create_reference(env, fn, 1, &ref);
-  return {env, ref};
+  return StoredCallback::create(env, fn, "KestrovanTestCallback");
 }
 
 napi_status callHeld(const HeldFunction& held, size_t argc, const napi_value* argv,
                      napi_value* result) {
-  napi_value fn;
-  napi_status status = napi_get_reference_value(held.env, held.ref, &fn);
-  if (status != napi_ok) return status;
-  return callJavaScript(held.env, fn, argc, argv, result);
+  return held ? held->call(argc, argv, result) : napi_invalid_arg;
 }
 
 // postCall(fn): calls fn from a main-queue block, outside every export.
@@ -128,12 +120,12 @@ napi_value jsPostCall(napi_env env, napi_callback_info info) {
   napi_value argv[4];
   args(env, info, argv);
   HeldFunction held = hold(env, argv[0]);
-  port::dispatchOnMainQueue([held] {
+  port::dispatchOnMainQueue([env, held]() mutable {
     napi_handle_scope scope;
-    napi_open_handle_scope(held.env, &scope);
+    napi_open_handle_scope(env, &scope);
     callHeld(held, 0, nullptr, nullptr);
-    napi_close_handle_scope(held.env, scope);
-    napi_delete_reference(held.env, held.ref);
+    napi_close_handle_scope(env, scope);
+    held.reset();  // called once
   });
   return undefinedValue(env);
 }
@@ -143,7 +135,7 @@ napi_value jsCallInsideExport(napi_env env, napi_callback_info info) {
   ExportScope exportScope;
   napi_value argv[4];
   args(env, info, argv);
-  napi_status status = callJavaScript(env, argv[0], 0, nullptr, nullptr);
+  napi_status status = callJavaScript(env, nullptr, argv[0], 0, nullptr, nullptr);
   napi_value out;
   napi_create_uint32(env, static_cast<uint32_t>(status), &out);
   return out;
@@ -158,15 +150,15 @@ napi_value jsAddMonitor(napi_env env, napi_callback_info info) {
   napi_get_value_int64(env, argv[0], &mask);
   HeldFunction held = hold(env, argv[1]);
   auto token =
-      port::addLocalMonitor(static_cast<uint64_t>(mask), [held](const port::EventPtr& event) {
+      port::addLocalMonitor(static_cast<uint64_t>(mask), [env, held](const port::EventPtr& event) {
         napi_handle_scope scope;
-        napi_open_handle_scope(held.env, &scope);
+        napi_open_handle_scope(env, &scope);
         napi_value description;
-        napi_create_object(held.env, &description);
+        napi_create_object(env, &description);
         auto setNumber = [&](const char* key, double value) {
           napi_value v;
-          napi_create_double(held.env, value, &v);
-          napi_set_named_property(held.env, description, key, v);
+          napi_create_double(env, value, &v);
+          napi_set_named_property(env, description, key, v);
         };
         setNumber("type", static_cast<double>(event->type()));
         auto window = event->window();
@@ -176,8 +168,8 @@ napi_value jsAddMonitor(napi_env env, napi_callback_info info) {
         napi_value result = nullptr;
         bool drop = false;
         if (callHeld(held, 1, &description, &result) == napi_ok)
-          napi_get_value_bool(held.env, result, &drop);
-        napi_close_handle_scope(held.env, scope);
+          napi_get_value_bool(env, result, &drop);
+        napi_close_handle_scope(env, scope);
         return drop ? nullptr : event;
       });
   napi_value out;
@@ -212,7 +204,7 @@ napi_value jsDragImage(napi_env env, napi_callback_info info) {
 napi_value jsTearDownWithOpenWrites(napi_env env, napi_callback_info info) {
   napi_value argv[4];
   args(env, info, argv);
-  StoredCallbackPtr callback = StoredCallback::create(env, argv[0]);
+  StoredCallbackPtr callback = StoredCallback::create(env, argv[0], "KestrovanTestWriteRequest");
   uint32_t count = 0;
   napi_get_array_length(env, argv[1], &count);
 

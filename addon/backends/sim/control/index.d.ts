@@ -178,6 +178,8 @@ export interface DropOutcome {
   existedWhenAnswered: boolean;
   /** The write request found the provider's (weak) delegate gone and asked nothing. */
   delegateGone: boolean;
+  /** The live main-queue turn (liveTurn()) in which the handler was first called; null outside every live turn or when unanswered. */
+  answeredInLiveTurn: number | null;
 }
 
 export interface DropResult {
@@ -443,6 +445,15 @@ export interface Desktop extends DesktopImages {
    * lives on. Call it again from the initial thread afterwards.
    */
   setMainThread(): void;
+  /**
+   * Live mode: blocks posted for now run by themselves from the event loop
+   * (a libuv handle), each turn a callback of the loop with no JavaScript on
+   * the stack, as AppKit's run loop runs the main queue. The clock still moves
+   * only with advanceClock(); runMainQueue() still works. Off by default.
+   */
+  setLiveMainQueue(live: boolean): void;
+  /** The number of the live main-queue turn running now (from 1); 0 outside every turn. */
+  liveTurn(): number;
   /** Whether the calling thread is the application's main thread. */
   isMainThread(): boolean;
 
