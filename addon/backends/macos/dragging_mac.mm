@@ -79,17 +79,24 @@ __attribute__((objc_runtime_name("KestrovanPromiseItemBox")))
 
 @end
 
+@class KestrovanDragSessionPeer;
+
 // A file-promise provider that carries the item it promises. Registered under
 // a prefixed runtime name: Objective-C classes share one namespace in the host.
+// Its delegate property is weak; kestrovanPeer holds the same peer strongly,
+// so a drop target that asks long after the drag, when the session has
+// retired, still gets an answer.
 __attribute__((objc_runtime_name("KestrovanFilePromiseProvider")))
 @interface FilePromiseProvider : NSFilePromiseProvider
 @property(nonatomic, strong, nullable) KestrovanPromiseItemBox* kestrovanItem;
+@property(nonatomic, strong, nullable) KestrovanDragSessionPeer* kestrovanPeer;
 @end
 
 @implementation FilePromiseProvider
 
 - (instancetype)init {
   _kestrovanItem = nil;
+  _kestrovanPeer = nil;
   self = [super init];
   return self;
 }
@@ -293,6 +300,7 @@ PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
       [[::FilePromiseProvider alloc] initWithFileType:toNSString(fileType)
                                              delegate:peer ? peer->object() : nil];
   provider.kestrovanItem = [[KestrovanPromiseItemBox alloc] initWithItem:std::move(item)];
+  provider.kestrovanPeer = peer ? peer->object() : nil;
   return std::make_shared<MacPasteboardWriter>(provider);
 }
 

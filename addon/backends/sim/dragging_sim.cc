@@ -93,7 +93,8 @@ PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
   auto writer = std::make_shared<sim::SimPasteboardWriter>();
   writer->kind = sim::WriterKind::kFilePromise;
   writer->promiseFileType = fileType;
-  writer->delegate = std::dynamic_pointer_cast<sim::SimDragSessionPeer>(delegate);
+  writer->delegateHold = std::dynamic_pointer_cast<sim::SimDragSessionPeer>(delegate);
+  writer->delegate = writer->delegateHold;
   if (delegate && writer->delegate.expired()) {
     Desktop::instance().violation("initWithFileType:delegate: with a delegate of another platform");
   }

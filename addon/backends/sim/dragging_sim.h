@@ -47,7 +47,9 @@ class SimPasteboardWriter final : public port::PasteboardWriter, public port::Fi
   std::string path;                            // kFileURL
   std::string promiseFileType;                 // kFilePromise
   std::weak_ptr<SimDragSessionPeer> delegate;  // kFilePromise; weak, as AppKit's
-  PromiseItemPtr item;                         // kFilePromise
+  // kFilePromise, made by the addon: its own strong hold on the delegate.
+  std::shared_ptr<SimDragSessionPeer> delegateHold;
+  PromiseItemPtr item;  // kFilePromise
 };
 
 class SimDraggingItem final : public port::DraggingItem {

@@ -98,6 +98,9 @@ void requestWrite(double delaySeconds, std::weak_ptr<SimDragSessionPeer> delegat
     std::shared_ptr<SimDragSessionPeer> peer = delegate.lock();
     if (!peer) {
       outcome->delegateGone = true;
+      Desktop::instance().violation("the promised write to " + outcome->destination +
+                                    " was never requested: its provider's delegate has gone, so " +
+                                    "its drop target waits forever");
       return;
     }
     auto state = std::make_shared<HandlerState>();

@@ -47,20 +47,30 @@ void finishProgress(port::Progress& progress, bool success) {
   progress.unpublish();
 }
 
-// Answers for a peer whose session has gone: nothing is offered, and a
-// promise is refused at once so its drop target is not left waiting.
-class DetachedDragSessionClient final : public port::DragSessionClient {
+// Answers for a peer whose session has retired (left the registry and gone):
+// the peer lives on as long as a provider of its drag, so a drop target may
+// still ask. Nothing is offered, and a write request is answered at once with
+// the callback-failed error and one line, so its drop target is not left
+// waiting.
+class RetiredDragSessionClient final : public port::DragSessionClient {
  public:
-  std::string filePromiseProviderFileNameForType(const port::FilePromiseProvider&,
+  explicit RetiredDragSessionClient(std::string sessionId) : sessionId_(std::move(sessionId)) {}
+
+  std::string filePromiseProviderFileNameForType(const port::FilePromiseProvider& provider,
                                                  const std::string&) override {
-    return kDefaultPromisedFileName;
+    PromiseItemPtr item = carriedItem(provider);
+    return item ? item->suggestedName : kDefaultPromisedFileName;
   }
   port::OperationQueue operationQueueForFilePromiseProvider(
       const port::FilePromiseProvider&) override {
     return port::OperationQueue::kMain;
   }
-  void filePromiseProviderWritePromiseToURL(const port::FilePromiseProvider&, const std::string&,
+  void filePromiseProviderWritePromiseToURL(const port::FilePromiseProvider& provider,
+                                            const std::string&,
                                             port::PromiseCompletionHandler handler) override {
+    PromiseItemPtr item = carriedItem(provider);
+    nativeLogLine("late write request after session retired sessionId=", sessionId_,
+                  " promiseId=", item ? item->promiseId : std::string());
     if (handler) handler(promiseError(kCallbackFailedMessage));
   }
   uint64_t draggingSessionSourceOperationMaskForDraggingContext(port::DraggingContext) override {
@@ -68,6 +78,9 @@ class DetachedDragSessionClient final : public port::DragSessionClient {
   }
   bool ignoreModifierKeysForDraggingSession() override { return true; }
   void draggingSessionEndedAtPoint(port::Point, uint64_t) override {}
+
+ private:
+  std::string sessionId_;
 };
 
 }  // namespace
@@ -85,8 +98,8 @@ std::shared_ptr<FilePromiseDragSession> FilePromiseDragSession::create(
     std::string sessionId, StoredCallbackPtr writeCallback, int64_t expectedWriteCount) {
   std::shared_ptr<FilePromiseDragSession> session(new FilePromiseDragSession(
       std::move(sessionId), std::move(writeCallback), expectedWriteCount));
-  session->peer_ =
-      port::makeDragSessionPeer(session, std::make_shared<DetachedDragSessionClient>());
+  session->peer_ = port::makeDragSessionPeer(
+      session, std::make_shared<RetiredDragSessionClient>(session->sessionId_));
   return session;
 }
 
