@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "exceptions_mac.h"
 #include "image_mac.h"
 #include "objects_mac.h"
 #include "port/dragging.h"
@@ -258,7 +259,8 @@ class MacDraggingItem final : public DraggingItem {
   explicit MacDraggingItem(NSDraggingItem* item) : item_(item) {}
   const void* identity() const override { return (__bridge const void*)item_; }
   void setDraggingFrame(Rect frame, ImagePtr contents) override {
-    [item_ setDraggingFrame:mac::toNSRect(frame) contents:imageContents(contents)];
+    mac::catchingExceptions(
+        [&] { [item_ setDraggingFrame:mac::toNSRect(frame) contents:imageContents(contents)]; });
   }
   NSDraggingItem* object() const { return item_; }
 
@@ -271,7 +273,8 @@ class MacDraggingSession final : public DraggingSession {
   explicit MacDraggingSession(NSDraggingSession* session) : session_(session) {}
   const void* identity() const override { return (__bridge const void*)session_; }
   void setAnimatesToStartingPositionsOnCancelOrFail(bool animates) override {
-    session_.animatesToStartingPositionsOnCancelOrFail = animates ? YES : NO;
+    mac::catchingExceptions(
+        [&] { session_.animatesToStartingPositionsOnCancelOrFail = animates ? YES : NO; });
   }
 
  private:
@@ -289,16 +292,21 @@ DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client,
 }
 
 PasteboardWriterPtr makeFileURLWriter(const std::string& path) {
-  return std::make_shared<MacPasteboardWriter>([NSURL fileURLWithPath:toNSString(path)]);
+  NSURL* url = mac::catchingExceptions<NSURL*>(
+      nil, [&] { return [NSURL fileURLWithPath:toNSString(path)]; });
+  return url ? std::make_shared<MacPasteboardWriter>(url) : nullptr;
 }
 
 PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
                                             const DragSessionPeerPtr& delegate,
                                             PromiseItemPtr item) {
   auto* peer = dynamic_cast<const MacDragSessionPeer*>(delegate.get());
-  ::FilePromiseProvider* provider =
-      [[::FilePromiseProvider alloc] initWithFileType:toNSString(fileType)
-                                             delegate:peer ? peer->object() : nil];
+  // It raises for a type that conforms to neither public.data nor public.directory.
+  ::FilePromiseProvider* provider = mac::catchingExceptions<::FilePromiseProvider*>(nil, [&] {
+    return [[::FilePromiseProvider alloc] initWithFileType:toNSString(fileType)
+                                                  delegate:peer ? peer->object() : nil];
+  });
+  if (provider == nil) return nullptr;
   provider.kestrovanItem = [[KestrovanPromiseItemBox alloc] initWithItem:std::move(item)];
   provider.kestrovanPeer = peer ? peer->object() : nil;
   return std::make_shared<MacPasteboardWriter>(provider);
@@ -307,8 +315,9 @@ PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
 DraggingItemPtr makeDraggingItem(const PasteboardWriterPtr& writer) {
   auto* macWriter = dynamic_cast<const MacPasteboardWriter*>(writer.get());
   if (macWriter == nullptr) return nullptr;
-  return std::make_shared<MacDraggingItem>(
-      [[NSDraggingItem alloc] initWithPasteboardWriter:macWriter->object()]);
+  NSDraggingItem* item = mac::catchingExceptions<NSDraggingItem*>(
+      nil, [&] { return [[NSDraggingItem alloc] initWithPasteboardWriter:macWriter->object()]; });
+  return item ? std::make_shared<MacDraggingItem>(item) : nullptr;
 }
 
 DraggingSessionPtr beginDraggingSession(const ViewPtr& view,
@@ -323,9 +332,9 @@ DraggingSessionPtr beginDraggingSession(const ViewPtr& view,
     auto* macItem = dynamic_cast<const MacDraggingItem*>(item.get());
     if (macItem != nullptr) [draggingItems addObject:macItem->object()];
   }
-  NSDraggingSession* session = [nsView beginDraggingSessionWithItems:draggingItems
-                                                               event:nsEvent
-                                                              source:peer->object()];
+  NSDraggingSession* session = mac::catchingExceptions<NSDraggingSession*>(nil, [&] {
+    return [nsView beginDraggingSessionWithItems:draggingItems event:nsEvent source:peer->object()];
+  });
   return session ? std::make_shared<MacDraggingSession>(session) : nullptr;
 }
 

@@ -2,6 +2,7 @@
 
 #import <Foundation/Foundation.h>
 
+#include "exceptions_mac.h"
 #include "port/progress.h"
 
 namespace kestrovan::port {
@@ -13,9 +14,15 @@ class MacProgress final : public Progress {
   explicit MacProgress(NSProgress* progress) : progress_(progress) {}
   int64_t totalUnitCount() const override { return progress_.totalUnitCount; }
   int64_t completedUnitCount() const override { return progress_.completedUnitCount; }
-  void setCompletedUnitCount(int64_t count) override { progress_.completedUnitCount = count; }
-  void publish() override { [progress_ publish]; }
-  void unpublish() override { [progress_ unpublish]; }
+  void setCompletedUnitCount(int64_t count) override {
+    mac::catchingExceptions([&] { progress_.completedUnitCount = count; });
+  }
+  void publish() override {
+    mac::catchingExceptions([&] { [progress_ publish]; });
+  }
+  void unpublish() override {
+    mac::catchingExceptions([&] { [progress_ unpublish]; });
+  }
 
  private:
   NSProgress* __strong progress_;

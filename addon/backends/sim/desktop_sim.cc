@@ -89,10 +89,21 @@ void Desktop::reset() {
   mouse = {};
   refuseMouseEventCreation = false;
   refuseMonitorCreation = false;
+  raisingCalls.clear();
+  keptException.reset();
   windows_.clear();
   viewsById_.clear();
   clearLog();
   violations_.clear();
+}
+
+bool Desktop::raises(const std::string& selector) {
+  if (raisingCalls.count(selector) == 0) return false;
+  if (!keptException) {
+    keptException =
+        port::PlatformException{"NSInvalidArgumentException", "simulated: " + selector + " raised"};
+  }
+  return true;
 }
 
 void Desktop::registerView(const std::shared_ptr<SimView>& view) {

@@ -23,11 +23,13 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "port/application.h"
 #include "port/event.h"
+#include "port/platform_exception.h"
 #include "port/view.h"
 #include "port/window.h"
 
@@ -164,6 +166,14 @@ class Desktop {
   // addLocalMonitorForEventsMatchingMask:handler: gives no token while set.
   bool refuseMonitorCreation = false;
 
+  // AppKit calls (named by selector) that raise an Objective-C exception
+  // while named here, as AppKit raises on input it does not accept; the port
+  // call catches it as the macOS backend does (port/platform_exception.h).
+  std::set<std::string> raisingCalls;
+  // True when `selector` is to raise now: the exception is then kept for the
+  // core, and the caller answers its failure value.
+  bool raises(const std::string& selector);
+
   // Windows and views.
   std::shared_ptr<SimWindow> createWindow(std::optional<int64_t> number, port::Rect frame,
                                           const std::optional<ViewSpec>& content);
@@ -252,6 +262,10 @@ class Desktop {
   std::vector<std::string> log_;
   std::vector<std::string> violations_;
   std::atomic<long> mainThreadId_ = 0;  // 0: the process's initial thread
+
+ public:
+  // The exception the port keeps for the core (one thread drives the desktop).
+  std::optional<port::PlatformException> keptException;
 };
 
 }  // namespace kestrovan::sim

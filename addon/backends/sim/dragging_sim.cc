@@ -42,6 +42,7 @@ std::shared_ptr<port::DragSessionClient> SimDragSessionPeer::client() const {
 }
 
 void SimDraggingItem::setDraggingFrame(port::Rect frame, port::ImagePtr image) {
+  if (Desktop::instance().raises("setDraggingFrame:contents:")) return;
   frameSet = true;
   draggingFrame = frame;
   contents = std::move(image);
@@ -90,6 +91,7 @@ PasteboardWriterPtr makeFileURLWriter(const std::string& path) {
 PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
                                             const DragSessionPeerPtr& delegate,
                                             PromiseItemPtr item) {
+  if (Desktop::instance().raises("initWithFileType:delegate:")) return nullptr;
   auto writer = std::make_shared<sim::SimPasteboardWriter>();
   writer->kind = sim::WriterKind::kFilePromise;
   writer->promiseFileType = fileType;
@@ -103,6 +105,7 @@ PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
 }
 
 DraggingItemPtr makeDraggingItem(const PasteboardWriterPtr& writer) {
+  if (Desktop::instance().raises("initWithPasteboardWriter:")) return nullptr;
   auto item = std::make_shared<sim::SimDraggingItem>();
   item->writer = std::dynamic_pointer_cast<sim::SimPasteboardWriter>(writer);
   if (!item->writer) {
@@ -123,6 +126,7 @@ DraggingSessionPtr beginDraggingSession(const ViewPtr& view,
     desktop.violation("beginDraggingSessionWithItems:event:source: " + why);
     return nullptr;
   };
+  if (desktop.raises("beginDraggingSessionWithItems:event:source:")) return nullptr;
   if (!viewWindow) return refuse("on a view that is in no window");
   if (!simEvent) return refuse("without an event the application made");
   if (!sim::isMouseEvent(simEvent->type())) {

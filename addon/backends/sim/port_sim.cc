@@ -1,6 +1,8 @@
 // The platform port on the simulated desktop.
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "desktop_sim.h"
 #include "port/application.h"
@@ -64,6 +66,10 @@ EventPtr makeMouseEvent(const MouseEventParameters& p) {
     return nullptr;
   }
   if (desktop.refuseMouseEventCreation) return nullptr;
+  if (desktop.raises("mouseEventWithType:location:modifierFlags:timestamp:windowNumber:context:"
+                     "eventNumber:clickCount:pressure:")) {
+    return nullptr;
+  }
   auto event = desktop.makeEvent({p.type, p.windowNumber, p.location, p.modifierFlags, 0, 0});
   event->timestamp = p.timestamp;
   event->eventNumber = p.eventNumber;
@@ -74,8 +80,15 @@ EventPtr makeMouseEvent(const MouseEventParameters& p) {
 }
 
 MonitorTokenPtr addLocalMonitor(uint64_t mask, LocalMonitorHandler handler) {
+  if (Desktop::instance().raises("addLocalMonitorForEventsMatchingMask:handler:")) return nullptr;
   return Desktop::instance().addMonitor(mask, std::move(handler));
 }
+
+std::optional<PlatformException> takePlatformException() {
+  return std::exchange(Desktop::instance().keptException, std::nullopt);
+}
+
+bool platformExceptionPending() { return Desktop::instance().keptException.has_value(); }
 
 void removeMonitor(const MonitorTokenPtr& token) { Desktop::instance().removeMonitor(token); }
 

@@ -8,6 +8,7 @@
 #include "bridge/js_call.h"
 #include "bridge/native_log.h"
 #include "port/application.h"
+#include "port/platform_exception.h"
 
 namespace kestrovan {
 
@@ -27,6 +28,11 @@ constexpr char kInstallNavigationEventMonitor[] = "installNavigationEventMonitor
 // be touched nowhere else, and a worker's environment must never be stored for
 // AppKit's handlers to use on the main thread. Off it, the call answers false
 // with one line and touches nothing.
+//
+// An Objective-C exception AppKit raised in a port call of the body, and that
+// the body did not take up itself, makes the answer false with a line naming
+// it (port/platform_exception.h); one kept from outside every export (a
+// handler) is dropped first.
 template <const char* Name, napi_callback Body>
 napi_value exported(napi_env env, napi_callback_info info) {
   if (!port::isMainThread()) {
@@ -34,7 +40,14 @@ napi_value exported(napi_env env, napi_callback_info info) {
     return booleanResult(env, false);
   }
   ExportScope scope;
-  return Body(env, info);
+  port::takePlatformException();
+  napi_value result = Body(env, info);
+  if (auto raised = port::takePlatformException()) {
+    nativeLogLine(Name, " rejected: AppKit exception name=", raised->name,
+                  " reason=", raised->reason);
+    return booleanResult(env, false);
+  }
+  return result;
 }
 
 template <const char* Name, napi_callback Body>

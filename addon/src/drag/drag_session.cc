@@ -9,6 +9,7 @@
 #include "drag/dragging_frame.h"
 #include "drag/write_progress_math.h"
 #include "port/main_queue.h"
+#include "port/platform_exception.h"
 
 namespace kestrovan {
 
@@ -256,6 +257,7 @@ std::vector<port::DraggingItemPtr> FilePromiseDragSession::draggingItems(
   std::optional<std::string> firstFileType;
   if (!items.empty()) firstFileType = items.front()->fileType;
   port::ImagePtr image = dragImage(iconPath, firstFileType, static_cast<int64_t>(items.size()));
+  if (port::platformExceptionPending()) return {};
 
   std::vector<port::DraggingItemPtr> draggingItems;
   draggingItems.reserve(items.size());
@@ -269,9 +271,12 @@ std::vector<port::DraggingItemPtr> FilePromiseDragSession::draggingItems(
     port::PasteboardWriterPtr writer =
         item->filePath ? port::makeFileURLWriter(*item->filePath)
                        : port::makeFilePromiseProvider(item->fileType, peer_, item);
+    if (port::platformExceptionPending()) return {};
     port::DraggingItemPtr draggingItem = port::makeDraggingItem(writer);
+    if (port::platformExceptionPending() || !draggingItem) return {};
     DraggingFrame frame = draggingFrameForItem(origin.x, origin.y, index);
     draggingItem->setDraggingFrame({frame.x, frame.y, frame.width, frame.height}, image);
+    if (port::platformExceptionPending()) return {};
     draggingItems.push_back(std::move(draggingItem));
   }
   return draggingItems;

@@ -64,7 +64,8 @@ class FilePromiseDragSession final : public port::DragSessionClient,
   void draggingSessionEndedAtPoint(port::Point screenPoint, uint64_t operation) override;
 
   // One dragging item per item, in order, all showing one shared drag image;
-  // `origin` is the drag origin in the source view's coordinates.
+  // `origin` is the drag origin in the source view's coordinates. None when
+  // AppKit raised on the way (the exception is kept, port/platform_exception.h).
   std::vector<port::DraggingItemPtr> draggingItems(const std::vector<PromiseItemPtr>& items,
                                                    const std::optional<std::string>& iconPath,
                                                    port::Point origin);

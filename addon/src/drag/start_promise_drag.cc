@@ -23,6 +23,7 @@
 #include "drag/promise_item.h"
 #include "port/application.h"
 #include "port/dragging.h"
+#include "port/platform_exception.h"
 
 namespace kestrovan {
 
@@ -33,6 +34,12 @@ template <typename... Reason>
 napi_value reject(napi_env env, const std::string& sessionId, const Reason&... reason) {
   nativeLogLine("startPromiseDrag rejected sessionId=", sessionId, reason...);
   return booleanResult(env, false);
+}
+
+// The rejection for an exception AppKit raised, naming it.
+napi_value rejectRaised(napi_env env, const std::string& sessionId,
+                        const port::PlatformException& raised) {
+  return reject(env, sessionId, ": AppKit exception name=", raised.name, " reason=", raised.reason);
 }
 
 // The window with the requested number, else the key window, else the main window.
@@ -140,6 +147,11 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
 
   // 14. The start event.
   port::EventPtr event = currentDragEvent(window);
+  if (auto raised = port::takePlatformException()) {
+    napi_value result = rejectRaised(env, sessionId, *raised);
+    session.reset();  // never registered: its teardown runs now
+    return result;
+  }
   if (!event) {
     napi_value result = reject(env, sessionId, ": failed to create drag event");
     session.reset();  // never registered: its teardown runs now
@@ -150,12 +162,24 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
   port::Point origin = contentView->convertPointFromWindow(event->locationInWindow());
   std::vector<port::DraggingItemPtr> draggingItems =
       session->draggingItems(items, iconPath, origin);
+  if (auto raised = port::takePlatformException()) {
+    napi_value result = rejectRaised(env, sessionId, *raised);
+    session.reset();  // never registered: its teardown runs now
+    return result;
+  }
 
   // 17, 18. Register, then begin with the session as source.
   activeSessions().push_back(session);
   port::DraggingSessionPtr draggingSession =
       port::beginDraggingSession(contentView, draggingItems, event, session->peer());
   if (draggingSession) draggingSession->setAnimatesToStartingPositionsOnCancelOrFail(true);
+  if (auto raised = port::takePlatformException()) {
+    // No drag runs: the session leaves the registry and is torn down.
+    napi_value result = rejectRaised(env, sessionId, *raised);
+    removeFromActiveSessions(session.get());
+    session.reset();
+    return result;
+  }
 
   // 19.
   nativeLogLine("startPromiseDrag beginDraggingSession returned sessionId=", sessionId,

@@ -19,6 +19,7 @@
 #include "bridge/stored_callback.h"
 #include "port/application.h"
 #include "port/geometry.h"
+#include "port/platform_exception.h"
 
 namespace kestrovan {
 
@@ -140,6 +141,11 @@ napi_value armPromiseDragOnWindowExit(napi_env env, napi_callback_info info) {
   if (insideContentView(*window, cursor)) {
     windowExit.windowExitMonitor =
         port::addLocalMonitor(kWindowExitMonitorMask, windowExitHandler(window->windowNumber()));
+    if (port::platformExceptionPending()) {
+      // AppKit raised: nothing stays armed (the export table logs it).
+      disarmWindowExit();
+      return booleanResult(env, false);
+    }
   } else {
     // Already outside: the callback runs before this call returns.
     fireWindowExit(nullptr);

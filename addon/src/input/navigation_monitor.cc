@@ -14,6 +14,7 @@
 #include "bridge/stored_callback.h"
 #include "port/application.h"
 #include "port/event.h"
+#include "port/platform_exception.h"
 
 #include <memory>
 #include <utility>
@@ -107,6 +108,11 @@ napi_value installNavigationEventMonitor(napi_env env, napi_callback_info info) 
 
   port::MonitorTokenPtr& monitor = navigationEventMonitor();
   if (!monitor) monitor = port::addLocalMonitor(kNavigationEventMask, handleNavigationEvent);
+  if (port::platformExceptionPending()) {
+    // AppKit raised: the callback is not kept (the export table logs it).
+    navigationCallback().reset();
+    return booleanResult(env, false);
+  }
   return booleanResult(env, monitor != nullptr);
 }
 

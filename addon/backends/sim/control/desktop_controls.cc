@@ -1,6 +1,10 @@
 // Control functions for the application, windows, views, the mouse, events,
 // the main queue, the clock and the log.
 
+#include <set>
+#include <string>
+#include <utility>
+
 #include "control/controls.h"
 #include "control/napi_util.h"
 #include "desktop_sim.h"
@@ -347,6 +351,17 @@ CONTROL(clearViolations) {
   });
 }
 
+CONTROL(setRaisingCalls) {
+  return guarded(env, [&] {
+    std::set<std::string> selectors;
+    for (napi_value selector : toArray(env, arguments(env, info, 1)[0], "selectors")) {
+      selectors.insert(toString(env, selector, "selector"));
+    }
+    desktop().raisingCalls = std::move(selectors);
+    return undefinedValue(env);
+  });
+}
+
 CONTROL(setMainThread) {
   return guarded(env, [&] {
     desktop().setMainThreadToCurrent();
@@ -392,6 +407,7 @@ void registerDesktopControls(napi_env env, napi_value exports) {
   defineFunction(env, exports, "setLogEcho", setLogEcho);
   defineFunction(env, exports, "violations", violations);
   defineFunction(env, exports, "clearViolations", clearViolations);
+  defineFunction(env, exports, "setRaisingCalls", setRaisingCalls);
   defineFunction(env, exports, "setMainThread", setMainThread);
   defineFunction(env, exports, "isMainThread", isMainThread);
 }

@@ -446,6 +446,17 @@ export interface Desktop extends DesktopImages {
    */
   setMainThread(): void;
   /**
+   * AppKit calls, by selector, that raise an Objective-C exception (name
+   * "NSInvalidArgumentException", reason "simulated: <selector> raised") until
+   * the list is changed or the desktop reset, as AppKit raises on input it does
+   * not accept. Known: "initWithFileType:delegate:", "initWithPasteboardWriter:",
+   * "setDraggingFrame:contents:", "beginDraggingSessionWithItems:event:source:",
+   * "lockFocus", "initWithContentsOfFile:", "iconForContentType:",
+   * "addLocalMonitorForEventsMatchingMask:handler:" and
+   * "mouseEventWithType:location:modifierFlags:timestamp:windowNumber:context:eventNumber:clickCount:pressure:".
+   */
+  setRaisingCalls(selectors: string[]): void;
+  /**
    * Live mode: blocks posted for now run by themselves from the event loop
    * (a libuv handle), each turn a callback of the loop with no JavaScript on
    * the stack, as AppKit's run loop runs the main queue. The clock still moves
