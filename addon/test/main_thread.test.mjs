@@ -36,7 +36,7 @@ test('a worker calling all eight exports gets eight falses and changes nothing o
   assert.equal(addon.installDragRegionScrollForwarding(), true);
   const { started, writes } = startWatchedDrag('main-drag', [{ promiseId: 'p1', kind: 'file', suggestedName: 'a.txt' }]);
   assert.equal(started, true);
-  const dropped = desktop.dropOnFolder(null, tempDirectory(), { x: 700, y: 700 }, { endDrag: false });
+  const dropped = desktop.dropOnFolder(null, tempDirectory(), { x: 700, y: 700 });
   desktop.runMainQueue();
   assert.equal(writes.length, 1);
   const token = writes[0].request.completionToken;

@@ -483,8 +483,11 @@ std::shared_ptr<SimImage> makeIcon(const std::string& identifier) {
   if (identifier == port::folderTypeIdentifier() || identifier == "public.directory") {
     paintFolder(cr);
   } else {
-    // The generic data type shows a blank page, as macOS's generic document icon does.
-    paintDocument(cr, identifier == port::dataTypeIdentifier() ? "" : iconLabel(identifier));
+    // The generic data type, and a dynamic type, show a blank page, as macOS's
+    // generic document icon does.
+    const bool generic =
+        identifier == port::dataTypeIdentifier() || identifier.rfind("dyn.", 0) == 0;
+    paintDocument(cr, generic ? "" : iconLabel(identifier));
   }
   cairo_destroy(cr);
   cairo_surface_flush(surface);

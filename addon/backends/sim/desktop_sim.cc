@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "dragging_sim.h"
+
 namespace kestrovan::sim {
 
 using port::Point;
@@ -208,8 +210,14 @@ std::shared_ptr<SimEvent> Desktop::makeEvent(const EventSpec& spec) {
 DispatchResult Desktop::dispatch(std::shared_ptr<SimEvent> event) {
   DispatchResult result;
   result.eventSerial = event->serial;
-  auto previous = currentEvent;
+  // The last event taken from the queue: it stays current after dispatch.
   currentEvent = event;
+  const uint64_t type = event->type();
+  if (!runningDrags().empty() &&
+      (type == port::event_type::kLeftMouseDragged || type == port::event_type::kLeftMouseUp)) {
+    result.takenByDrag = true;
+    return result;
+  }
   // Handlers may add or remove monitors while they run: walk a copy, and skip
   // any removed on the way.
   auto snapshot = monitors_;
@@ -231,7 +239,6 @@ DispatchResult Desktop::dispatch(std::shared_ptr<SimEvent> event) {
       result.deliveredTo = hit->id;
     }
   }
-  currentEvent = previous;
   return result;
 }
 

@@ -136,8 +136,9 @@ struct EventSpec {
 
 struct DispatchResult {
   uint64_t eventSerial = 0;
-  bool dropped = false;     // a monitor returned none
-  std::string deliveredTo;  // id of the view normal dispatch reached, or empty
+  bool takenByDrag = false;  // a running drag took it: no monitor or view saw it
+  bool dropped = false;      // a monitor returned none
+  std::string deliveredTo;   // id of the view normal dispatch reached, or empty
 };
 
 struct MonitorInfo {
@@ -185,9 +186,13 @@ class Desktop {
 
   // Events.
   std::shared_ptr<SimEvent> makeEvent(const EventSpec& spec);
-  // Delivers an event as the application would: through the local monitors in
-  // turn (a monitor returning none drops it), then to the hit view of its window.
-  // The event is the application's current event while this runs.
+  // Takes an event from the queue and delivers it as the application would:
+  // through the local monitors in turn (a monitor returning none drops it),
+  // then to the hit view of its window. It becomes the application's current
+  // event and stays so after dispatch, until the next event is taken. While a
+  // drag runs, its left-mouse-dragged and left-mouse-up events go to the
+  // dragging session instead, not through the application: no local monitor
+  // and no view sees them (the drag itself ends only when told: endDrag, a drop).
   DispatchResult dispatch(std::shared_ptr<SimEvent> event);
 
   // Local monitors.

@@ -21,6 +21,7 @@
 #include "drag/drag_event.h"
 #include "drag/drag_session.h"
 #include "drag/promise_item.h"
+#include "drag/window_exit_arming.h"
 #include "port/application.h"
 #include "port/dragging.h"
 #include "port/platform_exception.h"
@@ -180,6 +181,10 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
     session.reset();
     return result;
   }
+
+  // The drag takes its own mouse-up: no local monitor sees the release that
+  // would disarm the window-exit trigger, so the drag disarms it.
+  disarmWindowExit();
 
   // 19.
   nativeLogLine("startPromiseDrag beginDraggingSession returned sessionId=", sessionId,

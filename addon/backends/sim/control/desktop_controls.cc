@@ -245,6 +245,7 @@ CONTROL(sendEvent) {
     DispatchResult result = desktop().dispatch(event);
     napi_value o = object(env);
     set(env, o, "event", number(env, static_cast<double>(result.eventSerial)));
+    set(env, o, "takenByDrag", boolean(env, result.takenByDrag));
     set(env, o, "dropped", boolean(env, result.dropped));
     napi_value delivered;
     if (result.deliveredTo.empty()) {

@@ -63,6 +63,8 @@ export interface EventSpec {
 export interface DispatchResult {
   /** The event's serial number, as recorded in view deliveries. */
   event: number;
+  /** True when a running drag took it (its left-mouse-dragged and left-mouse-up events): no monitor or view saw it. */
+  takenByDrag: boolean;
   /** True when a local monitor returned none. */
   dropped: boolean;
   /** The id of the view normal dispatch reached, or null. */
