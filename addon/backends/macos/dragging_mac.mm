@@ -150,10 +150,13 @@ class MacFilePromiseProvider final : public kestrovan::port::FilePromiseProvider
   return self;
 }
 
-// The client, held for the call.
-- (std::shared_ptr<DragSessionClient>)client {
-  if (auto client = _client.lock()) return client;
-  return _retired;
+// The client of `peer`, held for the call: its session, or the client for the
+// retired session once it has gone. A C++ function rather than a method: no
+// generic selector such as -client on an object AppKit holds and may query by
+// key-value coding.
+static std::shared_ptr<DragSessionClient> clientOf(KestrovanDragSessionPeer* peer) {
+  if (auto client = peer->_client.lock()) return client;
+  return peer->_retired;
 }
 
 - (NSString*)filePromiseProvider:(NSFilePromiseProvider*)filePromiseProvider
@@ -161,7 +164,7 @@ class MacFilePromiseProvider final : public kestrovan::port::FilePromiseProvider
   return answerOnMainThread<NSString*>(^NSString*(void) {
     MacFilePromiseProvider provider(filePromiseProvider);
     return toNSString(
-        [self client]->filePromiseProviderFileNameForType(provider, fromNSString(fileType)));
+        clientOf(self)->filePromiseProviderFileNameForType(provider, fromNSString(fileType)));
   });
 }
 
@@ -169,7 +172,7 @@ class MacFilePromiseProvider final : public kestrovan::port::FilePromiseProvider
     (NSFilePromiseProvider*)filePromiseProvider {
   return answerOnMainThread<NSOperationQueue*>(^NSOperationQueue*(void) {
     MacFilePromiseProvider provider(filePromiseProvider);
-    switch ([self client]->operationQueueForFilePromiseProvider(provider)) {
+    switch (clientOf(self)->operationQueueForFilePromiseProvider(provider)) {
       case kestrovan::port::OperationQueue::kMain:
         return NSOperationQueue.mainQueue;
     }
@@ -197,8 +200,8 @@ class MacFilePromiseProvider final : public kestrovan::port::FilePromiseProvider
                        NSLocalizedDescriptionKey : toNSString(error->localizedDescription)
                      }]);
         };
-    [self client]->filePromiseProviderWritePromiseToURL(provider, fromNSString(url.path),
-                                                        std::move(completion));
+    clientOf(self)->filePromiseProviderWritePromiseToURL(provider, fromNSString(url.path),
+                                                         std::move(completion));
   });
 }
 
@@ -207,13 +210,13 @@ class MacFilePromiseProvider final : public kestrovan::port::FilePromiseProvider
   return answerOnMainThread<NSDragOperation>(^NSDragOperation(void) {
     auto portContext = static_cast<kestrovan::port::DraggingContext>(static_cast<int64_t>(context));
     return static_cast<NSDragOperation>(
-        [self client]->draggingSessionSourceOperationMaskForDraggingContext(portContext));
+        clientOf(self)->draggingSessionSourceOperationMaskForDraggingContext(portContext));
   });
 }
 
 - (BOOL)ignoreModifierKeysForDraggingSession:(NSDraggingSession*)session {
   return answerOnMainThread<BOOL>(^BOOL(void) {
-    return [self client]->ignoreModifierKeysForDraggingSession() ? YES : NO;
+    return clientOf(self)->ignoreModifierKeysForDraggingSession() ? YES : NO;
   });
 }
 
@@ -221,8 +224,8 @@ class MacFilePromiseProvider final : public kestrovan::port::FilePromiseProvider
            endedAtPoint:(NSPoint)screenPoint
               operation:(NSDragOperation)operation {
   runOnMainThread(^{
-    [self client]->draggingSessionEndedAtPoint(kestrovan::mac::fromNSPoint(screenPoint),
-                                               static_cast<uint64_t>(operation));
+    clientOf(self)->draggingSessionEndedAtPoint(kestrovan::mac::fromNSPoint(screenPoint),
+                                                static_cast<uint64_t>(operation));
   });
 }
 

@@ -74,8 +74,8 @@ MonitorTokenPtr addLocalMonitor(uint64_t mask, LocalMonitorHandler handler) {
   auto shared = std::make_shared<LocalMonitorHandler>(std::move(handler));
   NSEvent* _Nullable (^block)(NSEvent* _Nonnull) = ^NSEvent*(NSEvent* event) {
     // Keep the handler alive for this call even if it removes its own monitor.
-    auto handler = shared;
-    EventPtr passing = (*handler)(mac::wrapEvent(event));
+    auto held = shared;
+    EventPtr passing = (*held)(mac::wrapEvent(event));
     return passing ? mac::unwrapEvent(passing.get()) : nil;
   };
   id token = mac::catchingExceptions<id>(nil, [&] {
