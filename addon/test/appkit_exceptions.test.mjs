@@ -6,7 +6,7 @@
 import assert from 'node:assert/strict';
 import { afterEach, beforeEach, describe, test } from 'node:test';
 
-import { addon, collectUntil, desktop } from './helpers.mjs';
+import { addon, collectUntil, desktop, valueHelpers } from './helpers.mjs';
 import { cleanDesktop, Collected, messagesSince, windowWithButtonHeld } from './drag_fixtures.mjs';
 
 beforeEach(() => {
@@ -92,4 +92,20 @@ describe('the other exports', () => {
     assert.equal(addon.installDragRegionScrollForwarding(), true);
     assert.equal(desktop.monitors().length, 2);
   });
+});
+
+test('the promise provider raises for a file type that conforms to neither public.data nor public.directory', () => {
+  const h = valueHelpers();
+  for (const type of ['public.data', 'public.folder', 'com.adobe.pdf', 'dyn.ah62d4rv4ge80k3pwsm0g4']) {
+    assert.deepEqual(h.makeFilePromiseProvider(type), { made: true, exception: null }, type);
+  }
+  for (const type of ['public.item', 'public.content']) {
+    assert.deepEqual(h.makeFilePromiseProvider(type), {
+      made: false,
+      exception: {
+        name: 'NSInvalidArgumentException',
+        reason: `NSFilePromiseProvider: the file type ${type} conforms to neither public.data nor public.directory`,
+      },
+    });
+  }
 });

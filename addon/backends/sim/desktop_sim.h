@@ -174,6 +174,8 @@ class Desktop {
   // True when `selector` is to raise now: the exception is then kept for the
   // core, and the caller answers its failure value.
   bool raises(const std::string& selector);
+  // The exception the port keeps for the core (one thread drives the desktop).
+  std::optional<port::PlatformException> keptException;
 
   // Windows and views.
   std::shared_ptr<SimWindow> createWindow(std::optional<int64_t> number, port::Rect frame,
@@ -267,10 +269,6 @@ class Desktop {
   std::vector<std::string> log_;
   std::vector<std::string> violations_;
   std::atomic<long> mainThreadId_ = 0;  // 0: the process's initial thread
-
- public:
-  // The exception the port keeps for the core (one thread drives the desktop).
-  std::optional<port::PlatformException> keptException;
 };
 
 }  // namespace kestrovan::sim

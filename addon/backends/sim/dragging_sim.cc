@@ -6,6 +6,7 @@
 #include <string>
 
 #include "desktop_sim.h"
+#include "file_types_sim.h"
 
 namespace kestrovan::sim {
 
@@ -92,6 +93,16 @@ PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
                                             const DragSessionPeerPtr& delegate,
                                             PromiseItemPtr item) {
   if (Desktop::instance().raises("initWithFileType:delegate:")) return nullptr;
+  if (!sim::conformsToDataOrDirectory(fileType)) {
+    // NSFilePromiseProvider raises for such a type.
+    if (!Desktop::instance().keptException) {
+      Desktop::instance().keptException =
+          PlatformException{"NSInvalidArgumentException",
+                            "NSFilePromiseProvider: the file type " + fileType +
+                                " conforms to neither public.data nor public.directory"};
+    }
+    return nullptr;
+  }
   auto writer = std::make_shared<sim::SimPasteboardWriter>();
   writer->kind = sim::WriterKind::kFilePromise;
   writer->promiseFileType = fileType;

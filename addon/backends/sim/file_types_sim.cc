@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "file_types_sim.h"
 #include "port/file_types.h"
 
 namespace kestrovan::port {
@@ -129,3 +130,18 @@ bool isKnownTypeIdentifier(const std::string& identifier) {
 }
 
 }  // namespace kestrovan::port
+
+namespace kestrovan::sim {
+
+bool conformsToDataOrDirectory(const std::string& identifier) {
+  std::string lower = identifier;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  // The base types that conform to neither: the roots and the abstract kinds.
+  static const auto* neither =
+      new std::set<std::string>{"public.item", "public.content", "public.composite-content"};
+  if (neither->count(lower) != 0) return false;
+  return port::isKnownTypeIdentifier(lower);
+}
+
+}  // namespace kestrovan::sim

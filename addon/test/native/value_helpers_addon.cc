@@ -21,6 +21,7 @@
 #include "port/application.h"
 #include "port/dragging.h"
 #include "port/main_queue.h"
+#include "port/platform_exception.h"
 
 namespace {
 
@@ -258,6 +259,31 @@ napi_value jsTearDownWithOpenWrites(napi_env env, napi_callback_info info) {
   return out;
 }
 
+// makeFilePromiseProvider(fileType) -> { made, exception: { name, reason } | null }: the
+// platform's provider for a file type, and what it raised.
+napi_value jsMakeFilePromiseProvider(napi_env env, napi_callback_info info) {
+  napi_value argv[4];
+  args(env, info, argv);
+  port::takePlatformException();
+  auto provider = port::makeFilePromiseProvider(key(env, argv[0]), nullptr, nullptr);
+  auto raised = port::takePlatformException();
+  napi_value out;
+  napi_create_object(env, &out);
+  napi_value made;
+  napi_get_boolean(env, provider != nullptr, &made);
+  napi_set_named_property(env, out, "made", made);
+  napi_value exception;
+  if (!raised) {
+    napi_get_null(env, &exception);
+  } else {
+    napi_create_object(env, &exception);
+    setStringProperty(env, exception, "name", raised->name);
+    setStringProperty(env, exception, "reason", raised->reason);
+  }
+  napi_set_named_property(env, out, "exception", exception);
+  return out;
+}
+
 // callFloor(token, fraction) -> false: what every token export does before its
 // own work (fetch two arguments, read a string and a number, answer a boolean),
 // the floor the benchmarks measure the exports against.
@@ -289,6 +315,8 @@ napi_value init(napi_env env, napi_value exports) {
       {"addMonitor", nullptr, jsAddMonitor, nullptr, nullptr, nullptr, napi_default, nullptr},
       {"dragImage", nullptr, jsDragImage, nullptr, nullptr, nullptr, napi_default, nullptr},
       {"callFloor", nullptr, jsCallFloor, nullptr, nullptr, nullptr, napi_default, nullptr},
+      {"makeFilePromiseProvider", nullptr, jsMakeFilePromiseProvider, nullptr, nullptr, nullptr,
+       napi_default, nullptr},
       {"tearDownWithOpenWrites", nullptr, jsTearDownWithOpenWrites, nullptr, nullptr, nullptr,
        napi_default, nullptr},
   };
