@@ -186,19 +186,21 @@ static std::shared_ptr<DragSessionClient> clientOf(KestrovanDragSessionPeer* pee
   void (^handler)(NSError* _Nullable) = [completionHandler copy];
   runOnMainThread(^{
     MacFilePromiseProvider provider(filePromiseProvider);
+    // AppKit's handler runs inside @try too: it may be called from inside an
+    // export (completePromiseWrite), with JavaScript frames below.
     kestrovan::port::PromiseCompletionHandler completion =
         [handler](const std::optional<kestrovan::port::PromiseError>& error) {
           if (!handler) return;
-          if (!error) {
-            handler(nil);
-            return;
+          NSError* answer = nil;
+          if (error) {
+            answer = [NSError
+                errorWithDomain:toNSString(error->domain)
+                           code:static_cast<NSInteger>(error->code)
+                       userInfo:@{
+                         NSLocalizedDescriptionKey : toNSString(error->localizedDescription)
+                       }];
           }
-          handler([NSError
-              errorWithDomain:toNSString(error->domain)
-                         code:static_cast<NSInteger>(error->code)
-                     userInfo:@{
-                       NSLocalizedDescriptionKey : toNSString(error->localizedDescription)
-                     }]);
+          kestrovan::mac::catchingExceptions([&] { handler(answer); });
         };
     clientOf(self)->filePromiseProviderWritePromiseToURL(provider, fromNSString(url.path),
                                                          std::move(completion));

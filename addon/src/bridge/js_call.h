@@ -5,10 +5,10 @@
 // pending and reaches that export's caller.
 //
 // Outside every export (an event handler, a main-queue block) the call runs
-// in a callback scope of the callback's own async context, as napi_make_callback
-// and Node's own asynchronous callbacks run (napi_open_callback_scope around
-// the call, so that `this` stays undefined): the
-// microtasks it queues run when it returns (an AppKit handler is no
+// in a callback scope of the callback's own async context, as
+// napi_make_callback and Node's own asynchronous callbacks run
+// (napi_open_callback_scope around the call, so that `this` stays undefined):
+// the microtasks it queues run when it returns (an AppKit handler is no
 // checkpoint of its own), and async hooks and AsyncLocalStorage see the
 // context in which the callback was handed over. No JavaScript caller exists
 // there to receive an exception: left pending it would poison every later
