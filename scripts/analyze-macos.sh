@@ -5,10 +5,10 @@
 # - the addon binds nothing by flat-namespace lookup but the Node-API
 #   functions it leaves to the host.
 #
-#   SDKROOT=/path/to/MacOSX.sdk scripts/analyze-macos.sh
+#   SDKROOT=/path/to/MacOSX.sdk scripts/analyze-macos.sh [configure preset]
 #
-# scripts/cross-build-macos.sh runs it after the build. Without SDKROOT it
-# says so and exits 0.
+# The preset defaults to macos-arm64-cross. scripts/cross-build-macos.sh runs
+# it after the build with its own preset. Without SDKROOT it says so and exits 0.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +17,7 @@ if [ -z "${SDKROOT:-}" ]; then
   exit 0
 fi
 
-preset=macos-arm64-cross
+preset=${1:-macos-arm64-cross}
 build=build/$preset
 cmake --preset "$preset" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build --preset "$preset" >/dev/null

@@ -47,5 +47,5 @@ check "$build/addon/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "arm64" "b
 if [ -f sidecar/CMakeLists.txt ] && grep -q kestrovan-drag-dropzone-sidecar sidecar/CMakeLists.txt; then
   check "$build/sidecar/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "arm64" "executable"
 fi
-bash scripts/analyze-macos.sh || status=1
+bash scripts/analyze-macos.sh "$preset" || status=1
 exit $status
