@@ -54,5 +54,6 @@ for a in "${arches[@]}"; do
   cmake --build --preset "$preset"
   check "$build/addon/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$a" "bundle"
   check "$build/sidecar/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$a" "executable"
+  bash scripts/analyze-macos.sh "$preset" || status=1
 done
 exit $status

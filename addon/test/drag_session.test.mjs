@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import { beforeEach, test } from 'node:test';
 
 import { addon, collectUntil, desktop, logMessages } from './helpers.mjs';
-import { cleanDesktop, Collected, messagesSince, threeItems, windowWithButtonHeld } from './drag_fixtures.mjs';
+import { cleanDesktop, Collected, messagesSince, tempDirectory, threeItems, windowWithButtonHeld } from './drag_fixtures.mjs';
 
 beforeEach(cleanDesktop);
 
@@ -91,4 +91,33 @@ test('the end line reports the operation and the point as given', () => {
   assert.deepEqual(messagesSince(mark), [
     'dragging session ended sessionId=copied operation=1 screenPoint=(-0.1, 1000.0) requestedWriteCount=0 pendingCompletions=0',
   ]);
+});
+
+test('a write requested 40 seconds after the drop, when the session has retired, is answered at once', async () => {
+  const callbacks = new Collected();
+  windowWithButtonHeld();
+  assert.equal(start('retired', callbacks.fn('write')), true);
+  const directory = tempDirectory();
+  // The drop target asks for the files only 40 s after the drop; the drag ended with the drop.
+  desktop.dropOnFolder(null, directory, { x: 700, y: 700 }, { requestDelay: 40 });
+  const mark = logMessages().length;
+  desktop.advanceClock(31);
+  assert.ok(messagesSince(mark).includes('removing idle session sessionId=retired requestedWriteCount=0'));
+  assert.ok(await collectUntil(() => callbacks.has('write')), 'the session is gone with its callback');
+
+  const late = logMessages().length;
+  desktop.advanceClock(10);
+  assert.deepEqual(messagesSince(late), [
+    'late write request after session retired sessionId=retired promiseId=p1',
+    'late write request after session retired sessionId=retired promiseId=p2',
+  ]);
+  const promised = desktop.dropOutcomes().filter((o) => o.source === 'promise');
+  assert.deepEqual(
+    promised.map((o) => [o.promiseId, o.answers, o.outcome?.description]),
+    [
+      ['p1', 1, 'NATIVE_DOWNLOAD_PROMISE_CALLBACK_FAILED'],
+      ['p2', 1, 'NATIVE_DOWNLOAD_PROMISE_CALLBACK_FAILED'],
+    ],
+  );
+  assert.deepEqual(desktop.violations(), [], 'no drop target left waiting');
 });

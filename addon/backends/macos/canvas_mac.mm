@@ -4,6 +4,9 @@
 #import <AppKit/AppKit.h>
 #import <UniformTypeIdentifiers/UniformTypeIdentifiers.h>
 
+#include <memory>
+
+#include "exceptions_mac.h"
 #include "image_mac.h"
 #include "objects_mac.h"
 #include "port/canvas.h"
@@ -76,70 +79,94 @@ NSCompositingOperation toNSOperation(port::CompositingOperation operation) {
 
 class MacCanvas final : public port::Canvas {
  public:
-  explicit MacCanvas(const port::Size& size)
-      : image_([[NSImage alloc] initWithSize:NSMakeSize(size.width, size.height)]) {
-    [image_ lockFocus];
+  // Focused on a new image of `size`; none when AppKit raised.
+  static std::unique_ptr<MacCanvas> begin(const port::Size& size) {
+    NSImage* image = catchingExceptions<NSImage*>(nil, [&] {
+      NSImage* made = [[NSImage alloc] initWithSize:NSMakeSize(size.width, size.height)];
+      [made lockFocus];
+      return made;
+    });
+    return image ? std::unique_ptr<MacCanvas>(new MacCanvas(image)) : nullptr;
   }
 
   ~MacCanvas() override {
-    if (focused_) [image_ unlockFocus];
+    if (focused_) catchingExceptions([&] { [image_ unlockFocus]; });
   }
 
   MacCanvas(const MacCanvas&) = delete;
   MacCanvas& operator=(const MacCanvas&) = delete;
 
-  void saveGraphicsState() override { [NSGraphicsContext saveGraphicsState]; }
-  void restoreGraphicsState() override { [NSGraphicsContext restoreGraphicsState]; }
+  // Every drawing operation runs inside @try: drawing can raise.
+  void saveGraphicsState() override {
+    catchingExceptions([&] { [NSGraphicsContext saveGraphicsState]; });
+  }
+  void restoreGraphicsState() override {
+    catchingExceptions([&] { [NSGraphicsContext restoreGraphicsState]; });
+  }
 
   void clipToRoundedRect(const port::Rect& rect, double xRadius, double yRadius) override {
-    [roundedRect(rect, xRadius, yRadius) addClip];
+    catchingExceptions([&] { [roundedRect(rect, xRadius, yRadius) addClip]; });
   }
 
   void drawImage(const port::ImagePtr& image, const port::Rect& destination) override {
-    [unwrapImage(image.get()) drawInRect:toNSRect(destination)];
+    catchingExceptions([&] { [unwrapImage(image.get()) drawInRect:toNSRect(destination)]; });
   }
 
   void drawImage(const port::ImagePtr& image, const port::Rect& destination,
                  const port::Rect& source, port::CompositingOperation operation,
                  double fraction) override {
-    [unwrapImage(image.get()) drawInRect:toNSRect(destination)
-                                fromRect:toNSRect(source)
-                               operation:toNSOperation(operation)
-                                fraction:fraction];
+    catchingExceptions([&] {
+      [unwrapImage(image.get()) drawInRect:toNSRect(destination)
+                                  fromRect:toNSRect(source)
+                                 operation:toNSOperation(operation)
+                                  fraction:fraction];
+    });
   }
 
   void fillRoundedRect(const port::Rect& rect, double xRadius, double yRadius,
                        const port::Color& color) override {
-    [toNSColor(color) setFill];
-    [roundedRect(rect, xRadius, yRadius) fill];
+    catchingExceptions([&] {
+      [toNSColor(color) setFill];
+      [roundedRect(rect, xRadius, yRadius) fill];
+    });
   }
 
   void strokeRoundedRect(const port::Rect& rect, double xRadius, double yRadius,
                          const port::Color& color, double lineWidth) override {
-    NSBezierPath* path = roundedRect(rect, xRadius, yRadius);
-    [toNSColor(color) setStroke];
-    [path setLineWidth:lineWidth];
-    [path stroke];
+    catchingExceptions([&] {
+      NSBezierPath* path = roundedRect(rect, xRadius, yRadius);
+      [toNSColor(color) setStroke];
+      [path setLineWidth:lineWidth];
+      [path stroke];
+    });
   }
 
   port::Size measureText(const std::string& text, const port::TextAttributes& attributes) override {
-    NSSize size = [toNSString(text) sizeWithAttributes:toAttributes(attributes)];
+    NSSize size = catchingExceptions<NSSize>(
+        NSZeroSize, [&] { return [toNSString(text) sizeWithAttributes:toAttributes(attributes)]; });
     return {size.width, size.height};
   }
 
   void drawText(const std::string& text, const port::Rect& rect,
                 const port::TextAttributes& attributes) override {
-    [toNSString(text) drawInRect:toNSRect(rect) withAttributes:toAttributes(attributes)];
+    catchingExceptions([&] {
+      [toNSString(text) drawInRect:toNSRect(rect) withAttributes:toAttributes(attributes)];
+    });
   }
 
   port::ImagePtr end() override {
     if (!focused_) return nullptr;
-    [image_ unlockFocus];
     focused_ = false;
-    return wrapImage(image_);
+    bool unlocked = catchingExceptions<bool>(false, [&] {
+      [image_ unlockFocus];
+      return true;
+    });
+    return unlocked ? wrapImage(image_) : nullptr;
   }
 
  private:
+  explicit MacCanvas(NSImage* image) : image_(image) {}
+
   NSImage* __strong image_;
   bool focused_ = true;
 };
@@ -160,21 +187,22 @@ NSImage* unwrapImage(const port::Image* image) {
 
 namespace kestrovan::port {
 
-std::unique_ptr<Canvas> beginCanvas(const Size& size) {
-  return std::make_unique<mac::MacCanvas>(size);
-}
+std::unique_ptr<Canvas> beginCanvas(const Size& size) { return mac::MacCanvas::begin(size); }
 
 ImagePtr loadImage(const std::string& path) {
   NSString* file = mac::toNSString(path);
   if (file == nil) return nullptr;
-  return mac::wrapImage([[NSImage alloc] initWithContentsOfFile:file]);
+  return mac::wrapImage(mac::catchingExceptions<NSImage*>(
+      nil, [&] { return [[NSImage alloc] initWithContentsOfFile:file]; }));
 }
 
 ImagePtr iconForContentType(const std::string& typeIdentifier) {
   NSString* identifier = mac::toNSString(typeIdentifier);
-  UTType* type = identifier ? [UTType typeWithIdentifier:identifier] : nil;
-  if (type == nil) type = UTTypeData;
-  return mac::wrapImage([[NSWorkspace sharedWorkspace] iconForContentType:type]);
+  return mac::wrapImage(mac::catchingExceptions<NSImage*>(nil, [&] {
+    UTType* type = identifier ? [UTType typeWithIdentifier:identifier] : nil;
+    if (type == nil) type = UTTypeData;
+    return [[NSWorkspace sharedWorkspace] iconForContentType:type];
+  }));
 }
 
 }  // namespace kestrovan::port

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "exceptions_mac.h"
 #include "image_mac.h"
 #include "objects_mac.h"
 #include "port/dragging.h"
@@ -30,6 +31,28 @@ NSString* toNSString(const std::string& text) {
 std::string fromNSString(NSString* string) {
   const char* utf8 = string.UTF8String;
   return utf8 ? std::string(utf8) : std::string();
+}
+
+// The core runs on the main thread only. A delegate message that arrives on
+// another thread (the providers name the main queue, so none should) is sent
+// on to the main queue before it reaches the core: a message that answers
+// waits for its answer there, one that answers nothing goes on by itself.
+template <typename Answer>
+Answer answerOnMainThread(Answer (^body)(void)) {
+  if (NSThread.isMainThread) return body();
+  __block Answer answer{};
+  dispatch_sync(dispatch_get_main_queue(), ^{
+    answer = body();
+  });
+  return answer;
+}
+
+void runOnMainThread(void (^body)(void)) {
+  if (NSThread.isMainThread) {
+    body();
+    return;
+  }
+  dispatch_async(dispatch_get_main_queue(), body);
 }
 
 }  // namespace
@@ -57,17 +80,24 @@ __attribute__((objc_runtime_name("KestrovanPromiseItemBox")))
 
 @end
 
+@class KestrovanDragSessionPeer;
+
 // A file-promise provider that carries the item it promises. Registered under
 // a prefixed runtime name: Objective-C classes share one namespace in the host.
+// Its delegate property is weak; kestrovanPeer holds the same peer strongly,
+// so a drop target that asks long after the drag, when the session has
+// retired, still gets an answer.
 __attribute__((objc_runtime_name("KestrovanFilePromiseProvider")))
 @interface FilePromiseProvider : NSFilePromiseProvider
 @property(nonatomic, strong, nullable) KestrovanPromiseItemBox* kestrovanItem;
+@property(nonatomic, strong, nullable) KestrovanDragSessionPeer* kestrovanPeer;
 @end
 
 @implementation FilePromiseProvider
 
 - (instancetype)init {
   _kestrovanItem = nil;
+  _kestrovanPeer = nil;
   self = [super init];
   return self;
 }
@@ -76,10 +106,11 @@ __attribute__((objc_runtime_name("KestrovanFilePromiseProvider")))
 
 // What AppKit holds as a drag's source and as its providers' delegate. It
 // refers to the core's session weakly (the session owns this peer) and answers
-// through the detached client once the session has gone.
+// through the client for a retired session once the session has gone.
 __attribute__((objc_runtime_name("KestrovanDragSessionPeer")))
 @interface KestrovanDragSessionPeer : NSObject<NSDraggingSource, NSFilePromiseProviderDelegate>
-- (instancetype)initWithClient:(std::weak_ptr<DragSessionClient>)client;
+- (instancetype)initWithClient:(std::weak_ptr<DragSessionClient>)client
+                       retired:(std::shared_ptr<DragSessionClient>)retired;
 @end
 
 namespace {
@@ -106,77 +137,98 @@ class MacFilePromiseProvider final : public kestrovan::port::FilePromiseProvider
 
 @implementation KestrovanDragSessionPeer {
   std::weak_ptr<DragSessionClient> _client;
+  std::shared_ptr<DragSessionClient> _retired;
 }
 
-- (instancetype)initWithClient:(std::weak_ptr<DragSessionClient>)client {
+- (instancetype)initWithClient:(std::weak_ptr<DragSessionClient>)client
+                       retired:(std::shared_ptr<DragSessionClient>)retired {
   self = [super init];
-  if (self) _client = std::move(client);
+  if (self) {
+    _client = std::move(client);
+    _retired = std::move(retired);
+  }
   return self;
 }
 
-// The client, held for the call.
-- (std::shared_ptr<DragSessionClient>)client {
-  if (auto client = _client.lock()) return client;
-  return std::shared_ptr<DragSessionClient>(std::shared_ptr<void>(),
-                                            &kestrovan::port::detachedDragSessionClient());
+// The client of `peer`, held for the call: its session, or the client for the
+// retired session once it has gone. A C++ function rather than a method: no
+// generic selector such as -client on an object AppKit holds and may query by
+// key-value coding.
+static std::shared_ptr<DragSessionClient> clientOf(KestrovanDragSessionPeer* peer) {
+  if (auto client = peer->_client.lock()) return client;
+  return peer->_retired;
 }
 
 - (NSString*)filePromiseProvider:(NSFilePromiseProvider*)filePromiseProvider
                  fileNameForType:(NSString*)fileType {
-  MacFilePromiseProvider provider(filePromiseProvider);
-  return toNSString(
-      [self client]->filePromiseProviderFileNameForType(provider, fromNSString(fileType)));
+  return answerOnMainThread<NSString*>(^NSString*(void) {
+    MacFilePromiseProvider provider(filePromiseProvider);
+    return toNSString(
+        clientOf(self)->filePromiseProviderFileNameForType(provider, fromNSString(fileType)));
+  });
 }
 
 - (NSOperationQueue*)operationQueueForFilePromiseProvider:
     (NSFilePromiseProvider*)filePromiseProvider {
-  MacFilePromiseProvider provider(filePromiseProvider);
-  switch ([self client]->operationQueueForFilePromiseProvider(provider)) {
-    case kestrovan::port::OperationQueue::kMain:
-      return NSOperationQueue.mainQueue;
-  }
-  return NSOperationQueue.mainQueue;
+  return answerOnMainThread<NSOperationQueue*>(^NSOperationQueue*(void) {
+    MacFilePromiseProvider provider(filePromiseProvider);
+    switch (clientOf(self)->operationQueueForFilePromiseProvider(provider)) {
+      case kestrovan::port::OperationQueue::kMain:
+        return NSOperationQueue.mainQueue;
+    }
+    return NSOperationQueue.mainQueue;
+  });
 }
 
 - (void)filePromiseProvider:(NSFilePromiseProvider*)filePromiseProvider
           writePromiseToURL:(NSURL*)url
           completionHandler:(void (^)(NSError* _Nullable errorOrNil))completionHandler {
-  MacFilePromiseProvider provider(filePromiseProvider);
   void (^handler)(NSError* _Nullable) = [completionHandler copy];
-  kestrovan::port::PromiseCompletionHandler completion =
-      [handler](const std::optional<kestrovan::port::PromiseError>& error) {
-        if (!handler) return;
-        if (!error) {
-          handler(nil);
-          return;
-        }
-        handler([NSError
-            errorWithDomain:toNSString(error->domain)
-                       code:static_cast<NSInteger>(error->code)
-                   userInfo:@{
-                     NSLocalizedDescriptionKey : toNSString(error->localizedDescription)
-                   }]);
-      };
-  [self client]->filePromiseProviderWritePromiseToURL(provider, fromNSString(url.path),
-                                                      std::move(completion));
+  runOnMainThread(^{
+    MacFilePromiseProvider provider(filePromiseProvider);
+    // AppKit's handler runs inside @try too: it may be called from inside an
+    // export (completePromiseWrite), with JavaScript frames below.
+    kestrovan::port::PromiseCompletionHandler completion =
+        [handler](const std::optional<kestrovan::port::PromiseError>& error) {
+          if (!handler) return;
+          NSError* answer = nil;
+          if (error) {
+            answer = [NSError
+                errorWithDomain:toNSString(error->domain)
+                           code:static_cast<NSInteger>(error->code)
+                       userInfo:@{
+                         NSLocalizedDescriptionKey : toNSString(error->localizedDescription)
+                       }];
+          }
+          kestrovan::mac::catchingExceptions([&] { handler(answer); });
+        };
+    clientOf(self)->filePromiseProviderWritePromiseToURL(provider, fromNSString(url.path),
+                                                         std::move(completion));
+  });
 }
 
 - (NSDragOperation)draggingSession:(NSDraggingSession*)session
     sourceOperationMaskForDraggingContext:(NSDraggingContext)context {
-  auto portContext = static_cast<kestrovan::port::DraggingContext>(static_cast<int64_t>(context));
-  return static_cast<NSDragOperation>(
-      [self client]->draggingSessionSourceOperationMaskForDraggingContext(portContext));
+  return answerOnMainThread<NSDragOperation>(^NSDragOperation(void) {
+    auto portContext = static_cast<kestrovan::port::DraggingContext>(static_cast<int64_t>(context));
+    return static_cast<NSDragOperation>(
+        clientOf(self)->draggingSessionSourceOperationMaskForDraggingContext(portContext));
+  });
 }
 
 - (BOOL)ignoreModifierKeysForDraggingSession:(NSDraggingSession*)session {
-  return [self client]->ignoreModifierKeysForDraggingSession() ? YES : NO;
+  return answerOnMainThread<BOOL>(^BOOL(void) {
+    return clientOf(self)->ignoreModifierKeysForDraggingSession() ? YES : NO;
+  });
 }
 
 - (void)draggingSession:(NSDraggingSession*)session
            endedAtPoint:(NSPoint)screenPoint
               operation:(NSDragOperation)operation {
-  [self client]->draggingSessionEndedAtPoint(kestrovan::mac::fromNSPoint(screenPoint),
-                                             static_cast<uint64_t>(operation));
+  runOnMainThread(^{
+    clientOf(self)->draggingSessionEndedAtPoint(kestrovan::mac::fromNSPoint(screenPoint),
+                                                static_cast<uint64_t>(operation));
+  });
 }
 
 @end
@@ -212,7 +264,8 @@ class MacDraggingItem final : public DraggingItem {
   explicit MacDraggingItem(NSDraggingItem* item) : item_(item) {}
   const void* identity() const override { return (__bridge const void*)item_; }
   void setDraggingFrame(Rect frame, ImagePtr contents) override {
-    [item_ setDraggingFrame:mac::toNSRect(frame) contents:imageContents(contents)];
+    mac::catchingExceptions(
+        [&] { [item_ setDraggingFrame:mac::toNSRect(frame) contents:imageContents(contents)]; });
   }
   NSDraggingItem* object() const { return item_; }
 
@@ -225,7 +278,8 @@ class MacDraggingSession final : public DraggingSession {
   explicit MacDraggingSession(NSDraggingSession* session) : session_(session) {}
   const void* identity() const override { return (__bridge const void*)session_; }
   void setAnimatesToStartingPositionsOnCancelOrFail(bool animates) override {
-    session_.animatesToStartingPositionsOnCancelOrFail = animates ? YES : NO;
+    mac::catchingExceptions(
+        [&] { session_.animatesToStartingPositionsOnCancelOrFail = animates ? YES : NO; });
   }
 
  private:
@@ -234,32 +288,41 @@ class MacDraggingSession final : public DraggingSession {
 
 }  // namespace
 
-DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client) {
+DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client,
+                                       std::shared_ptr<DragSessionClient> retired) {
   KestrovanDragSessionPeer* peer =
-      [[KestrovanDragSessionPeer alloc] initWithClient:std::move(client)];
+      [[KestrovanDragSessionPeer alloc] initWithClient:std::move(client)
+                                               retired:std::move(retired)];
   return std::make_shared<MacDragSessionPeer>(peer);
 }
 
 PasteboardWriterPtr makeFileURLWriter(const std::string& path) {
-  return std::make_shared<MacPasteboardWriter>([NSURL fileURLWithPath:toNSString(path)]);
+  NSURL* url = mac::catchingExceptions<NSURL*>(
+      nil, [&] { return [NSURL fileURLWithPath:toNSString(path)]; });
+  return url ? std::make_shared<MacPasteboardWriter>(url) : nullptr;
 }
 
 PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
                                             const DragSessionPeerPtr& delegate,
                                             PromiseItemPtr item) {
   auto* peer = dynamic_cast<const MacDragSessionPeer*>(delegate.get());
-  ::FilePromiseProvider* provider =
-      [[::FilePromiseProvider alloc] initWithFileType:toNSString(fileType)
-                                             delegate:peer ? peer->object() : nil];
+  // It raises for a type that conforms to neither public.data nor public.directory.
+  ::FilePromiseProvider* provider = mac::catchingExceptions<::FilePromiseProvider*>(nil, [&] {
+    return [[::FilePromiseProvider alloc] initWithFileType:toNSString(fileType)
+                                                  delegate:peer ? peer->object() : nil];
+  });
+  if (provider == nil) return nullptr;
   provider.kestrovanItem = [[KestrovanPromiseItemBox alloc] initWithItem:std::move(item)];
+  provider.kestrovanPeer = peer ? peer->object() : nil;
   return std::make_shared<MacPasteboardWriter>(provider);
 }
 
 DraggingItemPtr makeDraggingItem(const PasteboardWriterPtr& writer) {
   auto* macWriter = dynamic_cast<const MacPasteboardWriter*>(writer.get());
   if (macWriter == nullptr) return nullptr;
-  return std::make_shared<MacDraggingItem>(
-      [[NSDraggingItem alloc] initWithPasteboardWriter:macWriter->object()]);
+  NSDraggingItem* item = mac::catchingExceptions<NSDraggingItem*>(
+      nil, [&] { return [[NSDraggingItem alloc] initWithPasteboardWriter:macWriter->object()]; });
+  return item ? std::make_shared<MacDraggingItem>(item) : nullptr;
 }
 
 DraggingSessionPtr beginDraggingSession(const ViewPtr& view,
@@ -274,9 +337,9 @@ DraggingSessionPtr beginDraggingSession(const ViewPtr& view,
     auto* macItem = dynamic_cast<const MacDraggingItem*>(item.get());
     if (macItem != nullptr) [draggingItems addObject:macItem->object()];
   }
-  NSDraggingSession* session = [nsView beginDraggingSessionWithItems:draggingItems
-                                                               event:nsEvent
-                                                              source:peer->object()];
+  NSDraggingSession* session = mac::catchingExceptions<NSDraggingSession*>(nil, [&] {
+    return [nsView beginDraggingSessionWithItems:draggingItems event:nsEvent source:peer->object()];
+  });
   return session ? std::make_shared<MacDraggingSession>(session) : nullptr;
 }
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "exceptions_mac.h"
+
 namespace kestrovan::mac {
 
 namespace {
@@ -37,7 +39,8 @@ class MacView final : public port::View {
     return fromNSPoint([view_ convertPoint:toNSPoint(windowPoint) fromView:nil]);
   }
   port::ViewPtr hitTest(port::Point pointInSuperview) const override {
-    return wrapView([view_ hitTest:toNSPoint(pointInSuperview)]);
+    return wrapView(catchingExceptions<NSView*>(
+        nil, [&] { return [view_ hitTest:toNSPoint(pointInSuperview)]; }));
   }
   std::string className() const override {
     NSString* name = NSStringFromClass([view_ class]);
@@ -45,7 +48,8 @@ class MacView final : public port::View {
   }
   void scrollWheel(const port::EventPtr& event) override {
     NSEvent* nsEvent = unwrapEvent(event.get());
-    if (nsEvent != nil) [view_ scrollWheel:nsEvent];
+    // The host's view handles it: whatever it raises stays here.
+    if (nsEvent != nil) catchingExceptions([&] { [view_ scrollWheel:nsEvent]; });
   }
   NSView* object() const { return view_; }
 

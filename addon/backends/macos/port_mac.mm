@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "exceptions_mac.h"
 #include "objects_mac.h"
 #include "port/application.h"
 #include "port/diagnostic_sink.h"
@@ -54,36 +55,42 @@ double systemUptime() { return NSProcessInfo.processInfo.systemUptime; }
 bool isMainThread() { return NSThread.isMainThread; }
 
 EventPtr makeMouseEvent(const MouseEventParameters& p) {
-  NSEvent* event = [NSEvent mouseEventWithType:static_cast<NSEventType>(p.type)
-                                      location:toNSPoint(p.location)
-                                 modifierFlags:static_cast<NSEventModifierFlags>(p.modifierFlags)
-                                     timestamp:p.timestamp
-                                  windowNumber:static_cast<NSInteger>(p.windowNumber)
-                                       context:nil
-                                   eventNumber:static_cast<NSInteger>(p.eventNumber)
-                                    clickCount:static_cast<NSInteger>(p.clickCount)
-                                      pressure:p.pressure];
+  // It raises for a type that is not a mouse event type.
+  NSEvent* event = mac::catchingExceptions<NSEvent*>(nil, [&] {
+    return [NSEvent mouseEventWithType:static_cast<NSEventType>(p.type)
+                              location:toNSPoint(p.location)
+                         modifierFlags:static_cast<NSEventModifierFlags>(p.modifierFlags)
+                             timestamp:p.timestamp
+                          windowNumber:static_cast<NSInteger>(p.windowNumber)
+                               context:nil
+                           eventNumber:static_cast<NSInteger>(p.eventNumber)
+                            clickCount:static_cast<NSInteger>(p.clickCount)
+                              pressure:p.pressure];
+  });
   return mac::wrapEvent(event);
 }
 
 MonitorTokenPtr addLocalMonitor(uint64_t mask, LocalMonitorHandler handler) {
   auto shared = std::make_shared<LocalMonitorHandler>(std::move(handler));
-  id token = [NSEvent
-      addLocalMonitorForEventsMatchingMask:static_cast<NSEventMask>(mask)
-                                   handler:^NSEvent*(NSEvent* event) {
-                                     // Keep the handler alive for this call even if it
-                                     // removes its own monitor.
-                                     auto handler = shared;
-                                     EventPtr passing = (*handler)(mac::wrapEvent(event));
-                                     return passing ? mac::unwrapEvent(passing.get()) : nil;
-                                   }];
+  NSEvent* _Nullable (^block)(NSEvent* _Nonnull) = ^NSEvent*(NSEvent* event) {
+    // Keep the handler alive for this call even if it removes its own monitor.
+    auto held = shared;
+    EventPtr passing = (*held)(mac::wrapEvent(event));
+    return passing ? mac::unwrapEvent(passing.get()) : nil;
+  };
+  id token = mac::catchingExceptions<id>(nil, [&] {
+    return [NSEvent addLocalMonitorForEventsMatchingMask:static_cast<NSEventMask>(mask)
+                                                 handler:block];
+  });
   if (token == nil) return nullptr;
   return std::make_shared<MacMonitorToken>(token);
 }
 
 void removeMonitor(const MonitorTokenPtr& token) {
   auto* mac = dynamic_cast<MacMonitorToken*>(token.get());
-  if (mac != nullptr && mac->token != nil) [NSEvent removeMonitor:mac->token];
+  if (mac != nullptr && mac->token != nil) {
+    mac::catchingExceptions([&] { [NSEvent removeMonitor:mac->token]; });
+  }
 }
 
 void dispatchOnMainQueue(std::function<void()> block) {

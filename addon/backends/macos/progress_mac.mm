@@ -2,6 +2,7 @@
 
 #import <Foundation/Foundation.h>
 
+#include "exceptions_mac.h"
 #include "port/progress.h"
 
 namespace kestrovan::port {
@@ -13,9 +14,15 @@ class MacProgress final : public Progress {
   explicit MacProgress(NSProgress* progress) : progress_(progress) {}
   int64_t totalUnitCount() const override { return progress_.totalUnitCount; }
   int64_t completedUnitCount() const override { return progress_.completedUnitCount; }
-  void setCompletedUnitCount(int64_t count) override { progress_.completedUnitCount = count; }
-  void publish() override { [progress_ publish]; }
-  void unpublish() override { [progress_ unpublish]; }
+  void setCompletedUnitCount(int64_t count) override {
+    mac::catchingExceptions([&] { progress_.completedUnitCount = count; });
+  }
+  void publish() override {
+    mac::catchingExceptions([&] { [progress_ publish]; });
+  }
+  void unpublish() override {
+    mac::catchingExceptions([&] { [progress_ unpublish]; });
+  }
 
  private:
   NSProgress* __strong progress_;
@@ -27,12 +34,19 @@ ProgressPtr makeFileDownloadProgress(const std::string& destinationPath, int64_t
   NSString* path = [[NSString alloc] initWithBytes:destinationPath.data()
                                             length:destinationPath.size()
                                           encoding:NSUTF8StringEncoding];
-  NSProgress* progress = [NSProgress progressWithTotalUnitCount:totalUnitCount];
-  progress.kind = NSProgressKindFile;
-  progress.fileOperationKind = NSProgressFileOperationKindDownloading;
-  if (path != nil) progress.fileURL = [NSURL fileURLWithPath:path];
-  progress.cancellable = NO;
-  progress.pausable = NO;
+  // Discrete: progressWithTotalUnitCount: would adopt whatever progress is
+  // current on this thread as an implicit parent.
+  NSProgress* progress = mac::catchingExceptions<NSProgress*>(nil, [&] {
+    NSProgress* made = [NSProgress discreteProgressWithTotalUnitCount:totalUnitCount];
+    made.kind = NSProgressKindFile;
+    made.fileOperationKind = NSProgressFileOperationKindDownloading;
+    if (path != nil) made.fileURL = [NSURL fileURLWithPath:path];
+    made.cancellable = NO;
+    made.pausable = NO;
+    return made;
+  });
+  // The core needs an object; one that could not be set up is published as is.
+  if (progress == nil) progress = [NSProgress discreteProgressWithTotalUnitCount:totalUnitCount];
   return std::make_unique<MacProgress>(progress);
 }
 

@@ -483,8 +483,11 @@ std::shared_ptr<SimImage> makeIcon(const std::string& identifier) {
   if (identifier == port::folderTypeIdentifier() || identifier == "public.directory") {
     paintFolder(cr);
   } else {
-    // The generic data type shows a blank page, as macOS's generic document icon does.
-    paintDocument(cr, identifier == port::dataTypeIdentifier() ? "" : iconLabel(identifier));
+    // The generic data type, and a dynamic type, show a blank page, as macOS's
+    // generic document icon does.
+    const bool generic =
+        identifier == port::dataTypeIdentifier() || identifier.rfind("dyn.", 0) == 0;
+    paintDocument(cr, generic ? "" : iconLabel(identifier));
   }
   cairo_destroy(cr);
   cairo_surface_flush(surface);
@@ -501,10 +504,12 @@ std::shared_ptr<SimImage> makeIcon(const std::string& identifier) {
 namespace kestrovan::port {
 
 std::unique_ptr<Canvas> beginCanvas(const Size& size) {
+  if (sim::Desktop::instance().raises("lockFocus")) return nullptr;
   return std::make_unique<sim::SimCanvas>(size);
 }
 
 ImagePtr loadImage(const std::string& path) {
+  if (sim::Desktop::instance().raises("initWithContentsOfFile:")) return nullptr;
   // Cairo reads PNG files only; anything else counts as unreadable here.
   cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
@@ -520,6 +525,7 @@ ImagePtr loadImage(const std::string& path) {
 }
 
 ImagePtr iconForContentType(const std::string& typeIdentifier) {
+  if (sim::Desktop::instance().raises("iconForContentType:")) return nullptr;
   auto icon =
       sim::makeIcon(isKnownTypeIdentifier(typeIdentifier) ? typeIdentifier : dataTypeIdentifier());
   sim::SimImages::instance().add(icon);

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "dragging_sim.h"
+
 namespace kestrovan::sim {
 
 using port::Point;
@@ -89,10 +91,21 @@ void Desktop::reset() {
   mouse = {};
   refuseMouseEventCreation = false;
   refuseMonitorCreation = false;
+  raisingCalls.clear();
+  keptException.reset();
   windows_.clear();
   viewsById_.clear();
-  log_.clear();
+  clearLog();
   violations_.clear();
+}
+
+bool Desktop::raises(const std::string& selector) {
+  if (raisingCalls.count(selector) == 0) return false;
+  if (!keptException) {
+    keptException =
+        port::PlatformException{"NSInvalidArgumentException", "simulated: " + selector + " raised"};
+  }
+  return true;
 }
 
 void Desktop::registerView(const std::shared_ptr<SimView>& view) {
@@ -197,8 +210,14 @@ std::shared_ptr<SimEvent> Desktop::makeEvent(const EventSpec& spec) {
 DispatchResult Desktop::dispatch(std::shared_ptr<SimEvent> event) {
   DispatchResult result;
   result.eventSerial = event->serial;
-  auto previous = currentEvent;
+  // The last event taken from the queue: it stays current after dispatch.
   currentEvent = event;
+  const uint64_t type = event->type();
+  if (!runningDrags().empty() &&
+      (type == port::event_type::kLeftMouseDragged || type == port::event_type::kLeftMouseUp)) {
+    result.takenByDrag = true;
+    return result;
+  }
   // Handlers may add or remove monitors while they run: walk a copy, and skip
   // any removed on the way.
   auto snapshot = monitors_;
@@ -220,7 +239,6 @@ DispatchResult Desktop::dispatch(std::shared_ptr<SimEvent> event) {
       result.deliveredTo = hit->id;
     }
   }
-  currentEvent = previous;
   return result;
 }
 
@@ -253,6 +271,15 @@ std::vector<MonitorInfo> Desktop::monitors() const {
 
 void Desktop::post(double delaySeconds, std::function<void()> block) {
   queue_.push_back({clock_ + std::max(0.0, delaySeconds), nextBlockSequence_++, std::move(block)});
+  if (delaySeconds <= 0 && wakeMainQueue) wakeMainQueue();
+}
+
+int Desktop::runLiveTurn() {
+  ++liveTurns_;
+  liveTurnRunning_ = true;
+  int ran = runDue();
+  liveTurnRunning_ = false;
+  return ran;
 }
 
 bool Desktop::takeNextDue(double limit, Block& out) {
@@ -316,8 +343,27 @@ void Desktop::writeLog(std::string line) {
     ssize_t ignored = ::write(STDERR_FILENO, out.data(), out.size());
     (void)ignored;
   }
+  std::lock_guard<std::mutex> lock(logMutex_);
   log_.push_back(std::move(line));
 }
+
+std::vector<std::string> Desktop::log() const {
+  std::lock_guard<std::mutex> lock(logMutex_);
+  return log_;
+}
+
+void Desktop::clearLog() {
+  std::lock_guard<std::mutex> lock(logMutex_);
+  log_.clear();
+}
+
+bool Desktop::onMainThread() const {
+  long mainThread = mainThreadId_.load();
+  long current = static_cast<long>(gettid());
+  return mainThread == 0 ? current == static_cast<long>(getpid()) : current == mainThread;
+}
+
+void Desktop::setMainThreadToCurrent() { mainThreadId_ = static_cast<long>(gettid()); }
 
 void Desktop::violation(const std::string& what) {
   std::string line = "[desktop-sim] AppKit would refuse: " + what + "\n";

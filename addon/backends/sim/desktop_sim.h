@@ -10,20 +10,26 @@
 // event) the simulator records a violation and says so on standard error, so
 // code that would fail on a Mac fails here too.
 //
-// Everything runs on the thread that drives it; nothing is locked. The desktop
-// lives for the process and is never destroyed.
+// Everything runs on the thread that drives it; nothing is locked but the log,
+// which any thread may write, as NSLog. The application's main thread is the
+// process's initial thread unless a test names another (setMainThread). The
+// desktop lives for the process and is never destroyed.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "port/application.h"
 #include "port/event.h"
+#include "port/platform_exception.h"
 #include "port/view.h"
 #include "port/window.h"
 
@@ -130,8 +136,9 @@ struct EventSpec {
 
 struct DispatchResult {
   uint64_t eventSerial = 0;
-  bool dropped = false;     // a monitor returned none
-  std::string deliveredTo;  // id of the view normal dispatch reached, or empty
+  bool takenByDrag = false;  // a running drag took it: no monitor or view saw it
+  bool dropped = false;      // a monitor returned none
+  std::string deliveredTo;   // id of the view normal dispatch reached, or empty
 };
 
 struct MonitorInfo {
@@ -160,6 +167,16 @@ class Desktop {
   // addLocalMonitorForEventsMatchingMask:handler: gives no token while set.
   bool refuseMonitorCreation = false;
 
+  // AppKit calls (named by selector) that raise an Objective-C exception
+  // while named here, as AppKit raises on input it does not accept; the port
+  // call catches it as the macOS backend does (port/platform_exception.h).
+  std::set<std::string> raisingCalls;
+  // True when `selector` is to raise now: the exception is then kept for the
+  // core, and the caller answers its failure value.
+  bool raises(const std::string& selector);
+  // The exception the port keeps for the core (one thread drives the desktop).
+  std::optional<port::PlatformException> keptException;
+
   // Windows and views.
   std::shared_ptr<SimWindow> createWindow(std::optional<int64_t> number, port::Rect frame,
                                           const std::optional<ViewSpec>& content);
@@ -171,9 +188,13 @@ class Desktop {
 
   // Events.
   std::shared_ptr<SimEvent> makeEvent(const EventSpec& spec);
-  // Delivers an event as the application would: through the local monitors in
-  // turn (a monitor returning none drops it), then to the hit view of its window.
-  // The event is the application's current event while this runs.
+  // Takes an event from the queue and delivers it as the application would:
+  // through the local monitors in turn (a monitor returning none drops it),
+  // then to the hit view of its window. It becomes the application's current
+  // event and stays so after dispatch, until the next event is taken. While a
+  // drag runs, its left-mouse-dragged and left-mouse-up events go to the
+  // dragging session instead, not through the application: no local monitor
+  // and no view sees them (the drag itself ends only when told: endDrag, a drop).
   DispatchResult dispatch(std::shared_ptr<SimEvent> event);
 
   // Local monitors.
@@ -183,6 +204,14 @@ class Desktop {
 
   // Main queue on the virtual clock.
   void post(double delaySeconds, std::function<void()> block);
+  // Called by post() for a block due now while set: live mode, in which the
+  // main queue runs by itself from the host's event loop (runLiveTurn), as
+  // AppKit's run loop runs it, outside every JavaScript call.
+  std::function<void()> wakeMainQueue;
+  // One turn of the live main queue: the blocks due now, as runDue().
+  int runLiveTurn();
+  // The number of the live turn running now (from 1); 0 outside every turn.
+  uint64_t liveTurn() const { return liveTurnRunning_ ? liveTurns_ : 0; }
   // Runs the blocks that are due now, including those they post for now.
   int runDue();
   // Moves the clock forward, running each block when its time comes.
@@ -191,11 +220,16 @@ class Desktop {
   double uptime() const { return 1000.0 + clock_; }
   std::vector<double> pendingDueTimes() const;
 
-  // Diagnostic log.
+  // The thread NSThread isMainThread answers true on: the process's initial
+  // thread, or the one that last called setMainThreadToCurrent().
+  bool onMainThread() const;
+  void setMainThreadToCurrent();
+
+  // Diagnostic log; any thread may write it.
   void writeLog(std::string line);
-  const std::vector<std::string>& log() const { return log_; }
-  void clearLog() { log_.clear(); }
-  bool echoLogToStderr = true;
+  std::vector<std::string> log() const;
+  void clearLog();
+  std::atomic<bool> echoLogToStderr = true;
 
   // What AppKit would have refused.
   void violation(const std::string& what);
@@ -228,9 +262,13 @@ class Desktop {
   uint64_t nextBlockSequence_ = 0;
   double clock_ = 0;
   bool takeNextDue(double limit, Block& out);
+  uint64_t liveTurns_ = 0;
+  bool liveTurnRunning_ = false;
 
+  mutable std::mutex logMutex_;
   std::vector<std::string> log_;
   std::vector<std::string> violations_;
+  std::atomic<long> mainThreadId_ = 0;  // 0: the process's initial thread
 };
 
 }  // namespace kestrovan::sim

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "desktop_sim.h"
+#include "file_types_sim.h"
 
 namespace kestrovan::sim {
 
@@ -38,12 +39,11 @@ bool isMouseEvent(uint64_t type) {
 
 std::shared_ptr<port::DragSessionClient> SimDragSessionPeer::client() const {
   if (auto client = client_.lock()) return client;
-  // Lives for the process: a handle that owns nothing.
-  return std::shared_ptr<port::DragSessionClient>(std::shared_ptr<void>(),
-                                                  &port::detachedDragSessionClient());
+  return retired_;
 }
 
 void SimDraggingItem::setDraggingFrame(port::Rect frame, port::ImagePtr image) {
+  if (Desktop::instance().raises("setDraggingFrame:contents:")) return;
   frameSet = true;
   draggingFrame = frame;
   contents = std::move(image);
@@ -77,8 +77,9 @@ namespace kestrovan::port {
 
 using sim::Desktop;
 
-DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client) {
-  return std::make_shared<sim::SimDragSessionPeer>(std::move(client));
+DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client,
+                                       std::shared_ptr<DragSessionClient> retired) {
+  return std::make_shared<sim::SimDragSessionPeer>(std::move(client), std::move(retired));
 }
 
 PasteboardWriterPtr makeFileURLWriter(const std::string& path) {
@@ -91,10 +92,22 @@ PasteboardWriterPtr makeFileURLWriter(const std::string& path) {
 PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
                                             const DragSessionPeerPtr& delegate,
                                             PromiseItemPtr item) {
+  if (Desktop::instance().raises("initWithFileType:delegate:")) return nullptr;
+  if (!sim::conformsToDataOrDirectory(fileType)) {
+    // NSFilePromiseProvider raises for such a type.
+    if (!Desktop::instance().keptException) {
+      Desktop::instance().keptException =
+          PlatformException{"NSInvalidArgumentException",
+                            "NSFilePromiseProvider: the file type " + fileType +
+                                " conforms to neither public.data nor public.directory"};
+    }
+    return nullptr;
+  }
   auto writer = std::make_shared<sim::SimPasteboardWriter>();
   writer->kind = sim::WriterKind::kFilePromise;
   writer->promiseFileType = fileType;
-  writer->delegate = std::dynamic_pointer_cast<sim::SimDragSessionPeer>(delegate);
+  writer->delegateHold = std::dynamic_pointer_cast<sim::SimDragSessionPeer>(delegate);
+  writer->delegate = writer->delegateHold;
   if (delegate && writer->delegate.expired()) {
     Desktop::instance().violation("initWithFileType:delegate: with a delegate of another platform");
   }
@@ -103,6 +116,7 @@ PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
 }
 
 DraggingItemPtr makeDraggingItem(const PasteboardWriterPtr& writer) {
+  if (Desktop::instance().raises("initWithPasteboardWriter:")) return nullptr;
   auto item = std::make_shared<sim::SimDraggingItem>();
   item->writer = std::dynamic_pointer_cast<sim::SimPasteboardWriter>(writer);
   if (!item->writer) {
@@ -123,6 +137,7 @@ DraggingSessionPtr beginDraggingSession(const ViewPtr& view,
     desktop.violation("beginDraggingSessionWithItems:event:source: " + why);
     return nullptr;
   };
+  if (desktop.raises("beginDraggingSessionWithItems:event:source:")) return nullptr;
   if (!viewWindow) return refuse("on a view that is in no window");
   if (!simEvent) return refuse("without an event the application made");
   if (!sim::isMouseEvent(simEvent->type())) {

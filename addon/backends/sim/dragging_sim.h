@@ -21,8 +21,9 @@ namespace kestrovan::sim {
 
 class SimDragSessionPeer final : public port::DragSessionPeer {
  public:
-  explicit SimDragSessionPeer(std::weak_ptr<port::DragSessionClient> client)
-      : client_(std::move(client)) {}
+  SimDragSessionPeer(std::weak_ptr<port::DragSessionClient> client,
+                     std::shared_ptr<port::DragSessionClient> retired)
+      : client_(std::move(client)), retired_(std::move(retired)) {}
   const void* identity() const override { return this; }
   // The client, held for the call; or the answers for a session that has gone.
   std::shared_ptr<port::DragSessionClient> client() const;
@@ -30,6 +31,7 @@ class SimDragSessionPeer final : public port::DragSessionPeer {
 
  private:
   std::weak_ptr<port::DragSessionClient> client_;
+  std::shared_ptr<port::DragSessionClient> retired_;
 };
 
 enum class WriterKind { kFileURL, kFilePromise };
@@ -45,7 +47,9 @@ class SimPasteboardWriter final : public port::PasteboardWriter, public port::Fi
   std::string path;                            // kFileURL
   std::string promiseFileType;                 // kFilePromise
   std::weak_ptr<SimDragSessionPeer> delegate;  // kFilePromise; weak, as AppKit's
-  PromiseItemPtr item;                         // kFilePromise
+  // kFilePromise, made by the addon: its own strong hold on the delegate.
+  std::shared_ptr<SimDragSessionPeer> delegateHold;
+  PromiseItemPtr item;  // kFilePromise
 };
 
 class SimDraggingItem final : public port::DraggingItem {

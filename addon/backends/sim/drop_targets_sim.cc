@@ -83,6 +83,7 @@ struct HandlerState {
     }
     outcome->success = !error.has_value();
     outcome->error = error;
+    outcome->answeredInLiveTurn = Desktop::instance().liveTurn();
     std::error_code ignored;
     outcome->existedWhenAnswered = fs::exists(fs::symlink_status(outcome->destination, ignored));
     provider.reset();
@@ -97,6 +98,9 @@ void requestWrite(double delaySeconds, std::weak_ptr<SimDragSessionPeer> delegat
     std::shared_ptr<SimDragSessionPeer> peer = delegate.lock();
     if (!peer) {
       outcome->delegateGone = true;
+      Desktop::instance().violation("the promised write to " + outcome->destination +
+                                    " was never requested: its provider's delegate has gone, so " +
+                                    "its drop target waits forever");
       return;
     }
     auto state = std::make_shared<HandlerState>();

@@ -17,9 +17,10 @@
 //
 // Every write's outcome is recorded under its destination: the number of
 // times its completion handler was called, and the first answer (success, or
-// the error's domain, code and description). A second call of a handler, or a
-// handler released without ever being called, is a violation: a drop target
-// answered twice or left waiting forever.
+// the error's domain, code and description). A second call of a handler, a
+// handler released without ever being called, or a write request that finds
+// the provider's (weak) delegate gone, so it can never be made, is a
+// violation: a drop target answered twice or left waiting forever.
 //
 // Lifetimes follow AppKit: a provider and its item live as long as the drag
 // holds them and, after that, as long as a write of theirs is open (the
@@ -50,6 +51,7 @@ struct DropOutcome {
   std::optional<port::PromiseError> error;
   bool existedWhenAnswered = false;  // the destination, at the first answer
   bool delegateGone = false;         // the write request found no delegate to ask
+  uint64_t answeredInLiveTurn = 0;   // the live main-queue turn of the first answer; 0: none
 };
 
 using DropOutcomePtr = std::shared_ptr<DropOutcome>;

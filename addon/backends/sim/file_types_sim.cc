@@ -1,13 +1,19 @@
 // File types on the simulated desktop: macOS's identifiers for common
-// extensions. An extension missing from the table has no type, where macOS
-// would make up a dynamic one; the core treats every answer alike.
+// extensions. An extension missing from the table gets a dynamic type, as
+// UTType typeWithFilenameExtension:conformingToType: makes one: "dyn.a"
+// followed by an encoding of the declaration, conforming to public.data. (The
+// encoding is this desktop's own, in the spirit of macOS's: a base-32 text of
+// the declaration "?0=6:1=" + the extension.)
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 
+#include "file_types_sim.h"
 #include "port/file_types.h"
 
 namespace kestrovan::port {
@@ -68,6 +74,34 @@ bool isBaseType(const std::string& identifier) {
   return types->count(identifier) != 0;
 }
 
+constexpr char kDynamicAlphabet[] = "abcdefghkmnpqrstuvwxyz0123456789";
+constexpr std::string_view kDynamicPrefix = "dyn.a";
+
+std::string dynamicTypeIdentifier(const std::string& extension) {
+  const std::string declaration = "?0=6:1=" + extension;
+  std::string out(kDynamicPrefix);
+  uint32_t bits = 0;
+  int pending = 0;
+  for (unsigned char byte : declaration) {
+    bits = (bits << 8) | byte;
+    pending += 8;
+    while (pending >= 5) {
+      out += kDynamicAlphabet[(bits >> (pending - 5)) & 31];
+      pending -= 5;
+    }
+  }
+  if (pending > 0) out += kDynamicAlphabet[(bits << (5 - pending)) & 31];
+  return out;
+}
+
+bool isDynamicTypeIdentifier(const std::string& lower) {
+  if (lower.size() <= kDynamicPrefix.size() ||
+      lower.compare(0, kDynamicPrefix.size(), kDynamicPrefix) != 0) {
+    return false;
+  }
+  return lower.find_first_not_of(kDynamicAlphabet, kDynamicPrefix.size()) == std::string::npos;
+}
+
 }  // namespace
 
 std::string folderTypeIdentifier() { return "public.folder"; }
@@ -79,7 +113,7 @@ std::optional<std::string> typeIdentifierForExtension(const std::string& extensi
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   auto it = extensionTable().find(lower);
-  if (it == extensionTable().end()) return std::nullopt;
+  if (it == extensionTable().end()) return dynamicTypeIdentifier(lower);
   return it->second;
 }
 
@@ -88,7 +122,7 @@ bool isKnownTypeIdentifier(const std::string& identifier) {
   std::string lower = identifier;
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (isBaseType(lower)) return true;
+  if (isBaseType(lower) || isDynamicTypeIdentifier(lower)) return true;
   for (const auto& [extension, type] : extensionTable()) {
     if (type == lower) return true;
   }
@@ -96,3 +130,18 @@ bool isKnownTypeIdentifier(const std::string& identifier) {
 }
 
 }  // namespace kestrovan::port
+
+namespace kestrovan::sim {
+
+bool conformsToDataOrDirectory(const std::string& identifier) {
+  std::string lower = identifier;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  // The base types that conform to neither: the roots and the abstract kinds.
+  static const auto* neither =
+      new std::set<std::string>{"public.item", "public.content", "public.composite-content"};
+  if (neither->count(lower) != 0) return false;
+  return port::isKnownTypeIdentifier(lower);
+}
+
+}  // namespace kestrovan::sim

@@ -1,9 +1,8 @@
 // The platform port on the simulated desktop.
 
-#include <sys/syscall.h>
-#include <unistd.h>
-
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "desktop_sim.h"
 #include "port/application.h"
@@ -57,7 +56,7 @@ Application* sharedApplication() {
 uint64_t pressedMouseButtons() { return Desktop::instance().pressedButtons; }
 Point mouseLocation() { return Desktop::instance().mouse; }
 double systemUptime() { return Desktop::instance().uptime(); }
-bool isMainThread() { return syscall(SYS_gettid) == getpid(); }
+bool isMainThread() { return Desktop::instance().onMainThread(); }
 
 EventPtr makeMouseEvent(const MouseEventParameters& p) {
   Desktop& desktop = Desktop::instance();
@@ -67,6 +66,10 @@ EventPtr makeMouseEvent(const MouseEventParameters& p) {
     return nullptr;
   }
   if (desktop.refuseMouseEventCreation) return nullptr;
+  if (desktop.raises("mouseEventWithType:location:modifierFlags:timestamp:windowNumber:context:"
+                     "eventNumber:clickCount:pressure:")) {
+    return nullptr;
+  }
   auto event = desktop.makeEvent({p.type, p.windowNumber, p.location, p.modifierFlags, 0, 0});
   event->timestamp = p.timestamp;
   event->eventNumber = p.eventNumber;
@@ -77,8 +80,15 @@ EventPtr makeMouseEvent(const MouseEventParameters& p) {
 }
 
 MonitorTokenPtr addLocalMonitor(uint64_t mask, LocalMonitorHandler handler) {
+  if (Desktop::instance().raises("addLocalMonitorForEventsMatchingMask:handler:")) return nullptr;
   return Desktop::instance().addMonitor(mask, std::move(handler));
 }
+
+std::optional<PlatformException> takePlatformException() {
+  return std::exchange(Desktop::instance().keptException, std::nullopt);
+}
+
+bool platformExceptionPending() { return Desktop::instance().keptException.has_value(); }
 
 void removeMonitor(const MonitorTokenPtr& token) { Desktop::instance().removeMonitor(token); }
 

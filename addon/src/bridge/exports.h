@@ -1,6 +1,7 @@
 // The addon's eight exported functions, in registration order. Each answers
-// JavaScript with a boolean and never throws of its own. The module entry wraps
-// every one in an ExportScope, so the bodies need not.
+// JavaScript with a boolean and never throws of its own. The export table wraps
+// every one: off the main thread it answers false with one line before the body
+// runs, and on it the body runs in an ExportScope, so the bodies need neither.
 #pragma once
 
 #include <node_api.h>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "bridge/environment_teardown.h"
 #include "drag/drag_session.h"
 
 namespace kestrovan {
@@ -47,6 +48,21 @@ void removeFromActiveSessions(const FilePromiseDragSession* session) {
   std::move(kept, sessions.end(), std::back_inserter(removed));
   sessions.erase(kept, sessions.end());
   // `removed` goes here, after the list no longer names the session.
+}
+
+void endDragSessions(napi_env env) {
+  // A copy: each removal changes the list, and teardown calls out to the
+  // platform (the drop targets' handlers).
+  SessionList ending;
+  for (const auto& session : activeSessions()) {
+    if (session->environment() == env) ending.push_back(session);
+  }
+  for (const auto& session : ending) {
+    session->releaseWriteCallback();
+    removeFromActiveSessions(session.get());
+  }
+  // The sessions' teardown runs as `ending` goes: each open write is answered
+  // with the callback-failed error and its progress withdrawn.
 }
 
 }  // namespace kestrovan

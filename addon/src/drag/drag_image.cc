@@ -68,6 +68,7 @@ port::ImagePtr dragImage(const std::optional<std::string>& iconPath,
   if (iconPath && !iconPath->empty()) icon = port::loadImage(*iconPath);
 
   auto canvas = port::beginCanvas({geometry::kCanvasSize, geometry::kCanvasSize});
+  if (!canvas) return nullptr;  // AppKit raised: the exception is kept for the caller
   if (icon) {
     drawIconImage(*canvas, icon);
   } else {

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "bridge/js_call.h"
 #include "bridge/native_log.h"
 #include "bridge/value_helpers.h"
 #include "drag/active_sessions.h"
@@ -10,6 +9,7 @@
 #include "drag/dragging_frame.h"
 #include "drag/write_progress_math.h"
 #include "port/main_queue.h"
+#include "port/platform_exception.h"
 
 namespace kestrovan {
 
@@ -48,20 +48,30 @@ void finishProgress(port::Progress& progress, bool success) {
   progress.unpublish();
 }
 
-// Answers for a peer whose session has gone: nothing is offered, and a
-// promise is refused at once so its drop target is not left waiting.
-class DetachedDragSessionClient final : public port::DragSessionClient {
+// Answers for a peer whose session has retired (left the registry and gone):
+// the peer lives on as long as a provider of its drag, so a drop target may
+// still ask. Nothing is offered, and a write request is answered at once with
+// the callback-failed error and one line, so its drop target is not left
+// waiting.
+class RetiredDragSessionClient final : public port::DragSessionClient {
  public:
-  std::string filePromiseProviderFileNameForType(const port::FilePromiseProvider&,
+  explicit RetiredDragSessionClient(std::string sessionId) : sessionId_(std::move(sessionId)) {}
+
+  std::string filePromiseProviderFileNameForType(const port::FilePromiseProvider& provider,
                                                  const std::string&) override {
-    return kDefaultPromisedFileName;
+    PromiseItemPtr item = carriedItem(provider);
+    return item ? item->suggestedName : kDefaultPromisedFileName;
   }
   port::OperationQueue operationQueueForFilePromiseProvider(
       const port::FilePromiseProvider&) override {
     return port::OperationQueue::kMain;
   }
-  void filePromiseProviderWritePromiseToURL(const port::FilePromiseProvider&, const std::string&,
+  void filePromiseProviderWritePromiseToURL(const port::FilePromiseProvider& provider,
+                                            const std::string&,
                                             port::PromiseCompletionHandler handler) override {
+    PromiseItemPtr item = carriedItem(provider);
+    nativeLogLine("late write request after session retired sessionId=", sessionId_,
+                  " promiseId=", item ? item->promiseId : std::string());
     if (handler) handler(promiseError(kCallbackFailedMessage));
   }
   uint64_t draggingSessionSourceOperationMaskForDraggingContext(port::DraggingContext) override {
@@ -69,40 +79,28 @@ class DetachedDragSessionClient final : public port::DragSessionClient {
   }
   bool ignoreModifierKeysForDraggingSession() override { return true; }
   void draggingSessionEndedAtPoint(port::Point, uint64_t) override {}
+
+ private:
+  std::string sessionId_;
 };
 
 }  // namespace
 
-}  // namespace kestrovan
-
-namespace kestrovan::port {
-
-DragSessionClient& detachedDragSessionClient() {
-  static auto* client = new DetachedDragSessionClient();
-  return *client;
-}
-
-}  // namespace kestrovan::port
-
-namespace kestrovan {
-
-FilePromiseDragSession::FilePromiseDragSession(napi_env env, std::string sessionId,
-                                               napi_ref writeCallbackRef,
+FilePromiseDragSession::FilePromiseDragSession(std::string sessionId,
+                                               StoredCallbackPtr writeCallback,
                                                int64_t expectedWriteCount)
-    : env_(env),
-      writeCallbackRef_(writeCallbackRef),
+    : writeCallback_(std::move(writeCallback)),
       sessionId_(std::move(sessionId)),
       expectedWriteCount_(expectedWriteCount) {
   nativeLogLine("session init sessionId=", sessionId_, " expectedWriteCount=", expectedWriteCount_);
 }
 
-std::shared_ptr<FilePromiseDragSession> FilePromiseDragSession::create(napi_env env,
-                                                                       std::string sessionId,
-                                                                       napi_ref writeCallbackRef,
-                                                                       int64_t expectedWriteCount) {
-  std::shared_ptr<FilePromiseDragSession> session(
-      new FilePromiseDragSession(env, std::move(sessionId), writeCallbackRef, expectedWriteCount));
-  session->peer_ = port::makeDragSessionPeer(session);
+std::shared_ptr<FilePromiseDragSession> FilePromiseDragSession::create(
+    std::string sessionId, StoredCallbackPtr writeCallback, int64_t expectedWriteCount) {
+  std::shared_ptr<FilePromiseDragSession> session(new FilePromiseDragSession(
+      std::move(sessionId), std::move(writeCallback), expectedWriteCount));
+  session->peer_ = port::makeDragSessionPeer(
+      session, std::make_shared<RetiredDragSessionClient>(session->sessionId_));
   return session;
 }
 
@@ -110,10 +108,7 @@ FilePromiseDragSession::~FilePromiseDragSession() {
   nativeLogLine("session dealloc sessionId=", sessionId_,
                 " pendingCompletions=", pendingCompletions(),
                 " requestedWriteCount=", requestedWriteCount_, " dragEnded=", dragEnded_);
-  if (env_ != nullptr && writeCallbackRef_ != nullptr) {
-    napi_delete_reference(env_, writeCallbackRef_);
-    writeCallbackRef_ = nullptr;
-  }
+  writeCallback_.reset();
   // A write still open can no longer be delivered or completed: answer its
   // drop target now, once, with the callback-failed error, and withdraw its
   // progress. The handlers go to the platform only; nothing here calls
@@ -191,25 +186,26 @@ void FilePromiseDragSession::filePromiseProviderWritePromiseToURL(
   });
 }
 
+void FilePromiseDragSession::releaseWriteCallback() {
+  if (writeCallback_) writeCallback_->release();
+}
+
 void FilePromiseDragSession::deliverWriteRequest(const PromiseItem& item,
                                                  const std::string& destinationPath,
                                                  const std::string& token) {
+  // A released callback (its environment has ended) is never called.
+  napi_env env = environment();
   napi_handle_scope scope = nullptr;
-  const bool scopeOpened = napi_open_handle_scope(env_, &scope) == napi_ok;
-  napi_value callback = nullptr;
-  napi_value undefined = nullptr;
+  const bool scopeOpened = env != nullptr && napi_open_handle_scope(env, &scope) == napi_ok;
   napi_value payload = nullptr;
-  const bool built = scopeOpened &&
-                     napi_get_reference_value(env_, writeCallbackRef_, &callback) == napi_ok &&
-                     callback != nullptr && napi_get_undefined(env_, &undefined) == napi_ok &&
-                     napi_create_object(env_, &payload) == napi_ok &&
-                     setStringProperty(env_, payload, "sessionId", sessionId_) &&
-                     setStringProperty(env_, payload, "promiseId", item.promiseId) &&
-                     setStringProperty(env_, payload, "destinationPath", destinationPath) &&
-                     setStringProperty(env_, payload, "destinationKind", item.kind) &&
-                     setStringProperty(env_, payload, "completionToken", token);
+  const bool built = scopeOpened && napi_create_object(env, &payload) == napi_ok &&
+                     setStringProperty(env, payload, "sessionId", sessionId_) &&
+                     setStringProperty(env, payload, "promiseId", item.promiseId) &&
+                     setStringProperty(env, payload, "destinationPath", destinationPath) &&
+                     setStringProperty(env, payload, "destinationKind", item.kind) &&
+                     setStringProperty(env, payload, "completionToken", token);
   if (!built) {
-    if (scopeOpened) napi_close_handle_scope(env_, scope);
+    if (scopeOpened) napi_close_handle_scope(env, scope);
     nativeLogLine("failed to create JS write-request payload sessionId=", sessionId_,
                   " promiseId=", item.promiseId, " token=", token);
     completeToken(token, std::string(kCallbackFailedMessage));
@@ -219,8 +215,8 @@ void FilePromiseDragSession::deliverWriteRequest(const PromiseItem& item,
   // Outside every export: an exception the callback throws becomes an
   // uncaught exception of the process and leaves nothing pending behind.
   // JavaScript may complete this very write (or others) before it returns.
-  const napi_status status = callJavaScript(env_, callback, 1, &payload, nullptr);
-  napi_close_handle_scope(env_, scope);
+  const napi_status status = writeCallback_->call(1, &payload, nullptr);
+  napi_close_handle_scope(env, scope);
 
   if (status != napi_ok) {
     nativeLogLine("JS write-request callback failed sessionId=", sessionId_,
@@ -261,6 +257,7 @@ std::vector<port::DraggingItemPtr> FilePromiseDragSession::draggingItems(
   std::optional<std::string> firstFileType;
   if (!items.empty()) firstFileType = items.front()->fileType;
   port::ImagePtr image = dragImage(iconPath, firstFileType, static_cast<int64_t>(items.size()));
+  if (port::platformExceptionPending()) return {};
 
   std::vector<port::DraggingItemPtr> draggingItems;
   draggingItems.reserve(items.size());
@@ -274,9 +271,12 @@ std::vector<port::DraggingItemPtr> FilePromiseDragSession::draggingItems(
     port::PasteboardWriterPtr writer =
         item->filePath ? port::makeFileURLWriter(*item->filePath)
                        : port::makeFilePromiseProvider(item->fileType, peer_, item);
+    if (port::platformExceptionPending()) return {};
     port::DraggingItemPtr draggingItem = port::makeDraggingItem(writer);
+    if (port::platformExceptionPending() || !draggingItem) return {};
     DraggingFrame frame = draggingFrameForItem(origin.x, origin.y, index);
     draggingItem->setDraggingFrame({frame.x, frame.y, frame.width, frame.height}, image);
+    if (port::platformExceptionPending()) return {};
     draggingItems.push_back(std::move(draggingItem));
   }
   return draggingItems;

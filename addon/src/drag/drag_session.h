@@ -5,9 +5,10 @@
 // open writes.
 //
 // Lifetime: activeSessions (active_sessions.h) holds it from just before its
-// drag begins until an idle check finds the drag ended and no write open.
-// Delayed blocks hold it weakly. Its teardown deletes the callback reference,
-// exactly once.
+// drag begins until an idle check finds the drag ended and no write open, or
+// until the environment of its callback ends. Delayed blocks hold it weakly.
+// Its teardown deletes the callback reference, exactly once (or the ending
+// environment's teardown has released it already).
 #pragma once
 
 #include <node_api.h>
@@ -20,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/stored_callback.h"
 #include "drag/promise_item.h"
 #include "port/dragging.h"
 #include "port/geometry.h"
@@ -33,10 +35,9 @@ class FilePromiseDragSession final : public port::DragSessionClient,
   // Passes an optional error on to the completion handler AppKit supplied.
   using CompletionFunction = std::function<void(const std::optional<port::PromiseError>& error)>;
 
-  // Takes ownership of `writeCallbackRef` (count 1) and writes the
-  // construction line.
-  static std::shared_ptr<FilePromiseDragSession> create(napi_env env, std::string sessionId,
-                                                        napi_ref writeCallbackRef,
+  // Takes ownership of the write callback and writes the construction line.
+  static std::shared_ptr<FilePromiseDragSession> create(std::string sessionId,
+                                                        StoredCallbackPtr writeCallback,
                                                         int64_t expectedWriteCount);
 
   // Teardown: its line, then the callback reference is deleted. A write still
@@ -63,7 +64,8 @@ class FilePromiseDragSession final : public port::DragSessionClient,
   void draggingSessionEndedAtPoint(port::Point screenPoint, uint64_t operation) override;
 
   // One dragging item per item, in order, all showing one shared drag image;
-  // `origin` is the drag origin in the source view's coordinates.
+  // `origin` is the drag origin in the source view's coordinates. None when
+  // AppKit raised on the way (the exception is kept, port/platform_exception.h).
   std::vector<port::DraggingItemPtr> draggingItems(const std::vector<PromiseItemPtr>& items,
                                                    const std::optional<std::string>& iconPath,
                                                    port::Point origin);
@@ -91,6 +93,12 @@ class FilePromiseDragSession final : public port::DragSessionClient,
   // its localized description.
   static port::PromiseError nativePromiseError(const std::string& message);
 
+  // The environment of the write callback; none once it has been released.
+  napi_env environment() const { return writeCallback_ ? writeCallback_->env() : nullptr; }
+  // The environment is ending: the write callback is released now, and never
+  // called. (The caller then takes the session out of the registry.)
+  void releaseWriteCallback();
+
   const std::string& sessionId() const { return sessionId_; }
   // The object the platform holds as this session's source and delegate.
   const port::DragSessionPeerPtr& peer() const { return peer_; }
@@ -98,7 +106,7 @@ class FilePromiseDragSession final : public port::DragSessionClient,
   bool dragEnded() const { return dragEnded_; }
 
  private:
-  FilePromiseDragSession(napi_env env, std::string sessionId, napi_ref writeCallbackRef,
+  FilePromiseDragSession(std::string sessionId, StoredCallbackPtr writeCallback,
                          int64_t expectedWriteCount);
 
   bool isIdle() const { return completionHandlersByToken_.empty() && dragEnded_; }
@@ -109,8 +117,7 @@ class FilePromiseDragSession final : public port::DragSessionClient,
   // Removes the token's progress and hands it over; none when it has none.
   port::ProgressPtr takeProgress(const std::string& token);
 
-  napi_env env_;
-  napi_ref writeCallbackRef_;
+  StoredCallbackPtr writeCallback_;
   std::string sessionId_;
   int64_t expectedWriteCount_;
   // One entry per open write, under its completion token; progressByToken_

@@ -15,13 +15,16 @@
 #include "bridge/arguments.h"
 #include "bridge/exports.h"
 #include "bridge/native_log.h"
+#include "bridge/stored_callback.h"
 #include "bridge/value_helpers.h"
 #include "drag/active_sessions.h"
 #include "drag/drag_event.h"
 #include "drag/drag_session.h"
 #include "drag/promise_item.h"
+#include "drag/window_exit_arming.h"
 #include "port/application.h"
 #include "port/dragging.h"
+#include "port/platform_exception.h"
 
 namespace kestrovan {
 
@@ -32,6 +35,12 @@ template <typename... Reason>
 napi_value reject(napi_env env, const std::string& sessionId, const Reason&... reason) {
   nativeLogLine("startPromiseDrag rejected sessionId=", sessionId, reason...);
   return booleanResult(env, false);
+}
+
+// The rejection for an exception AppKit raised, naming it.
+napi_value rejectRaised(napi_env env, const std::string& sessionId,
+                        const port::PlatformException& raised) {
+  return reject(env, sessionId, ": AppKit exception name=", raised.name, " reason=", raised.reason);
 }
 
 // The window with the requested number, else the key window, else the main window.
@@ -124,11 +133,9 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
   }
 
   // 11. Keep the write callback alive.
-  napi_ref writeCallbackRef = nullptr;
-  if (napi_create_reference(env, writeCallback, 1, &writeCallbackRef) != napi_ok ||
-      writeCallbackRef == nullptr) {
-    return reject(env, sessionId, ": failed to retain callback");
-  }
+  StoredCallbackPtr storedWriteCallback =
+      StoredCallback::create(env, writeCallback, "KestrovanPromiseWriteRequest");
+  if (!storedWriteCallback) return reject(env, sessionId, ": failed to retain callback");
 
   // 12.
   std::optional<std::string> iconPath = stringProperty(env, request, "iconPath");
@@ -137,10 +144,15 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
 
   // 13. From here the session owns the reference.
   std::shared_ptr<FilePromiseDragSession> session = FilePromiseDragSession::create(
-      env, sessionId, writeCallbackRef, static_cast<int64_t>(items.size()));
+      sessionId, std::move(storedWriteCallback), static_cast<int64_t>(items.size()));
 
   // 14. The start event.
   port::EventPtr event = currentDragEvent(window);
+  if (auto raised = port::takePlatformException()) {
+    napi_value result = rejectRaised(env, sessionId, *raised);
+    session.reset();  // never registered: its teardown runs now
+    return result;
+  }
   if (!event) {
     napi_value result = reject(env, sessionId, ": failed to create drag event");
     session.reset();  // never registered: its teardown runs now
@@ -151,12 +163,28 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
   port::Point origin = contentView->convertPointFromWindow(event->locationInWindow());
   std::vector<port::DraggingItemPtr> draggingItems =
       session->draggingItems(items, iconPath, origin);
+  if (auto raised = port::takePlatformException()) {
+    napi_value result = rejectRaised(env, sessionId, *raised);
+    session.reset();  // never registered: its teardown runs now
+    return result;
+  }
 
   // 17, 18. Register, then begin with the session as source.
   activeSessions().push_back(session);
   port::DraggingSessionPtr draggingSession =
       port::beginDraggingSession(contentView, draggingItems, event, session->peer());
   if (draggingSession) draggingSession->setAnimatesToStartingPositionsOnCancelOrFail(true);
+  if (auto raised = port::takePlatformException()) {
+    // No drag runs: the session leaves the registry and is torn down.
+    napi_value result = rejectRaised(env, sessionId, *raised);
+    removeFromActiveSessions(session.get());
+    session.reset();
+    return result;
+  }
+
+  // The drag takes its own mouse-up: no local monitor sees the release that
+  // would disarm the window-exit trigger, so the drag disarms it.
+  disarmWindowExit();
 
   // 19.
   nativeLogLine("startPromiseDrag beginDraggingSession returned sessionId=", sessionId,

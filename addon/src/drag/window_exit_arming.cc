@@ -2,7 +2,8 @@
 // JavaScript when the cursor leaves the window with the left button held.
 //
 // One arming at a time, in module-level state that lives for the process. The
-// armed callback is a reference of count 1 with the environment that armed it;
+// armed callback is a stored callback (a reference of count 1 with the
+// environment that armed it);
 // a local monitor for left-mouse-up and left-mouse-dragged events watches for
 // the exit while the cursor is inside. The callback is called at most once per
 // arming, and every arming's reference is deleted exactly once: by disarming,
@@ -13,10 +14,12 @@
 #include <utility>
 
 #include "bridge/arguments.h"
+#include "bridge/environment_teardown.h"
 #include "bridge/exports.h"
-#include "bridge/js_call.h"
+#include "bridge/stored_callback.h"
 #include "port/application.h"
 #include "port/geometry.h"
+#include "port/platform_exception.h"
 
 namespace kestrovan {
 
@@ -29,8 +32,7 @@ constexpr uint64_t kWindowExitMonitorMask =
 static_assert(kWindowExitMonitorMask == 0x44);
 
 struct WindowExitState {
-  napi_env windowExitCallbackEnv = nullptr;
-  napi_ref windowExitCallbackRef = nullptr;  // set only together with the environment
+  StoredCallbackPtr windowExitCallback;
   port::MonitorTokenPtr windowExitMonitor;
   port::EventPtr windowExitEvent;
 };
@@ -51,27 +53,22 @@ bool insideContentView(const port::Window& window, port::Point windowPoint) {
 
 void fireWindowExit(const port::EventPtr& event) {
   WindowExitState& windowExit = state();
-  napi_env env = windowExit.windowExitCallbackEnv;
-  napi_ref ref = windowExit.windowExitCallbackRef;
-  if (env == nullptr || ref == nullptr) return;
   // Taken out first: the callback may arm again, and disarming below must not
-  // delete this reference.
-  windowExit.windowExitCallbackRef = nullptr;
+  // release this one. It is released when this call ends.
+  StoredCallbackPtr callback = std::move(windowExit.windowExitCallback);
+  if (!callback) return;
   disarmWindowExit();
 
+  napi_env env = callback->env();
   napi_handle_scope scope = nullptr;
-  bool scopeOpened = napi_open_handle_scope(env, &scope) == napi_ok;
-  napi_value callback = nullptr;
-  if (scopeOpened && napi_get_reference_value(env, ref, &callback) == napi_ok &&
-      callback != nullptr) {
+  if (napi_open_handle_scope(env, &scope) == napi_ok) {
     windowExit.windowExitEvent = event;
     // Outside every export (the monitor) a throw becomes an uncaught exception
     // of the process; inside arming it stays pending for arming's caller.
-    callJavaScript(env, callback, 0, nullptr, nullptr);
+    callback->call(0, nullptr, nullptr);
     state().windowExitEvent = nullptr;
+    napi_close_handle_scope(env, scope);
   }
-  if (scopeOpened) napi_close_handle_scope(env, scope);
-  napi_delete_reference(env, ref);
 }
 
 port::LocalMonitorHandler windowExitHandler(int64_t armedWindowNumber) {
@@ -104,11 +101,13 @@ void disarmWindowExit() {
     port::MonitorTokenPtr token = std::exchange(windowExit.windowExitMonitor, nullptr);
     port::removeMonitor(token);
   }
-  if (windowExit.windowExitCallbackEnv != nullptr && windowExit.windowExitCallbackRef != nullptr) {
-    napi_delete_reference(windowExit.windowExitCallbackEnv, windowExit.windowExitCallbackRef);
-  }
-  windowExit.windowExitCallbackEnv = nullptr;
-  windowExit.windowExitCallbackRef = nullptr;
+  // Taken out before it is released: nothing is left to release twice.
+  StoredCallbackPtr released = std::move(windowExit.windowExitCallback);
+}
+
+void endWindowExitArming(napi_env env) {
+  const StoredCallbackPtr& callback = state().windowExitCallback;
+  if (callback && callback->env() == env) disarmWindowExit();
 }
 
 napi_value armPromiseDragOnWindowExit(napi_env env, napi_callback_info info) {
@@ -132,18 +131,21 @@ napi_value armPromiseDragOnWindowExit(napi_env env, napi_callback_info info) {
   if (!window->contentView()) return booleanResult(env, false);
   if ((port::pressedMouseButtons() & 1) == 0) return booleanResult(env, false);
 
-  napi_ref ref = nullptr;
-  if (napi_create_reference(env, arguments.values[1], 1, &ref) != napi_ok || ref == nullptr) {
-    return booleanResult(env, false);
-  }
+  StoredCallbackPtr callback =
+      StoredCallback::create(env, arguments.values[1], "KestrovanWindowExit");
+  if (!callback) return booleanResult(env, false);
   WindowExitState& windowExit = state();
-  windowExit.windowExitCallbackEnv = env;
-  windowExit.windowExitCallbackRef = ref;
+  windowExit.windowExitCallback = std::move(callback);
 
   port::Point cursor = window->convertPointFromScreen(port::mouseLocation());
   if (insideContentView(*window, cursor)) {
     windowExit.windowExitMonitor =
         port::addLocalMonitor(kWindowExitMonitorMask, windowExitHandler(window->windowNumber()));
+    if (port::platformExceptionPending()) {
+      // AppKit raised: nothing stays armed (the export table logs it).
+      disarmWindowExit();
+      return booleanResult(env, false);
+    }
   } else {
     // Already outside: the callback runs before this call returns.
     fireWindowExit(nullptr);

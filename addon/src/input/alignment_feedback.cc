@@ -1,7 +1,7 @@
 // performAlignmentFeedback: plays the haptic alignment feedback, the pattern
 // macOS plays when a dragged object snaps into alignment. Stateless: every call
-// that passes the two checks makes one request; whether the hardware plays it
-// is the system's business.
+// that passes the check makes one request; whether the hardware plays it is
+// the system's business. (The export table answers false off the main thread.)
 
 #include "bridge/arguments.h"
 #include "bridge/exports.h"
@@ -11,7 +11,6 @@
 namespace kestrovan {
 
 napi_value performAlignmentFeedback(napi_env env, napi_callback_info /*info*/) {
-  if (!port::isMainThread()) return booleanResult(env, false);
   // No application object yet counts as not active.
   port::Application* application = port::sharedApplication();
   if (application == nullptr || !application->isActive()) return booleanResult(env, false);

@@ -1,25 +1,33 @@
 // installNavigationEventMonitor: mouse buttons 3 and 4 and horizontal swipes
 // reach JavaScript as "back" and "forward".
 //
-// One callback at a time, held as a reference of count 1 with the environment
-// of the call that passed it; each successful call releases the previous one.
-// One local monitor for the life of the process, installed by the first call
-// that gets a token. Nothing here is ever destroyed: the state is plain
-// pointers, and the token lives in a heap cell that is never freed, so no
-// static destructor touches Node-API or AppKit at exit.
+// One callback at a time, a stored callback (a reference of count 1 with the
+// environment of the call that passed it); each successful call releases the
+// previous one. One local monitor, installed by the first call that gets a
+// token, until the environment of the installed callback ends. Nothing here is
+// ever destroyed by a static destructor: the state lives in heap cells that
+// are never freed, so nothing touches Node-API or AppKit at exit.
 
 #include "bridge/arguments.h"
+#include "bridge/environment_teardown.h"
 #include "bridge/exports.h"
-#include "bridge/js_call.h"
+#include "bridge/stored_callback.h"
 #include "port/application.h"
 #include "port/event.h"
+#include "port/platform_exception.h"
+
+#include <memory>
+#include <utility>
 
 namespace kestrovan {
 
 namespace {
 
-napi_env navigationCallbackEnv = nullptr;
-napi_ref navigationCallbackRef = nullptr;
+// Shared so that a call in progress holds the callback it called.
+std::shared_ptr<StoredCallback>& navigationCallback() {
+  static auto* callback = new std::shared_ptr<StoredCallback>();
+  return *callback;
+}
 
 port::MonitorTokenPtr& navigationEventMonitor() {
   static auto* token = new port::MonitorTokenPtr();
@@ -55,22 +63,20 @@ const char* navigationDirection(const port::Event& event) {
 
 // Calls the registered callback with the direction; true when it returned the
 // boolean true. The callback may install another one while it runs: the
-// function value is taken out of the reference before the call and the state
-// is not read again afterwards.
+// installed one is held for the call and the state is not read again
+// afterwards.
 bool callNavigationCallback(const char* direction) {
-  napi_env env = navigationCallbackEnv;
-  napi_ref ref = navigationCallbackRef;
-  if (env == nullptr || ref == nullptr) return false;
+  std::shared_ptr<StoredCallback> callback = navigationCallback();
+  if (!callback) return false;
+  napi_env env = callback->env();
 
   napi_handle_scope scope;
   if (napi_open_handle_scope(env, &scope) != napi_ok) return false;
   bool consumed = false;
-  napi_value function = nullptr;
   napi_value argument = nullptr;
-  if (napi_get_reference_value(env, ref, &function) == napi_ok && function != nullptr &&
-      napi_create_string_utf8(env, direction, NAPI_AUTO_LENGTH, &argument) == napi_ok) {
+  if (napi_create_string_utf8(env, direction, NAPI_AUTO_LENGTH, &argument) == napi_ok) {
     napi_value result = nullptr;
-    if (callJavaScript(env, function, 1, &argument, &result) == napi_ok) {
+    if (callback->call(1, &argument, &result) == napi_ok) {
       bool value = false;
       consumed = napi_get_value_bool(env, result, &value) == napi_ok && value;
     }
@@ -94,23 +100,30 @@ napi_value installNavigationEventMonitor(napi_env env, napi_callback_info info) 
   napi_value callback = arguments.values[0];
   if (!isFunction(env, callback)) return booleanResult(env, false);
 
-  if (navigationCallbackRef != nullptr && navigationCallbackEnv != nullptr) {
-    napi_delete_reference(navigationCallbackEnv, navigationCallbackRef);
-  }
   // From here the earlier callback is gone, whatever happens next: if the new
   // reference cannot be made, no callback is registered.
-  navigationCallbackEnv = nullptr;
-  navigationCallbackRef = nullptr;
-  napi_ref ref = nullptr;
-  if (napi_create_reference(env, callback, 1, &ref) != napi_ok || ref == nullptr) {
-    return booleanResult(env, false);
-  }
-  navigationCallbackEnv = env;
-  navigationCallbackRef = ref;
+  navigationCallback().reset();
+  navigationCallback() = StoredCallback::create(env, callback, "KestrovanNavigationEvent");
+  if (!navigationCallback()) return booleanResult(env, false);
 
   port::MonitorTokenPtr& monitor = navigationEventMonitor();
   if (!monitor) monitor = port::addLocalMonitor(kNavigationEventMask, handleNavigationEvent);
+  if (port::platformExceptionPending()) {
+    // AppKit raised: the callback is not kept (the export table logs it).
+    navigationCallback().reset();
+    return booleanResult(env, false);
+  }
   return booleanResult(env, monitor != nullptr);
+}
+
+void endNavigationMonitor(napi_env env) {
+  std::shared_ptr<StoredCallback>& callback = navigationCallback();
+  if (!callback || callback->env() != env) return;
+  callback->release();
+  callback.reset();
+  if (port::MonitorTokenPtr token = std::exchange(navigationEventMonitor(), nullptr)) {
+    port::removeMonitor(token);
+  }
 }
 
 }  // namespace kestrovan

@@ -5,13 +5,16 @@
 // content view or the frame view above it, so the page would never scroll.
 // The monitor catches those events and sends them straight to the frontmost
 // visible web view under the cursor; events that hit-testing already delivers
-// to a real view are left alone. Installed once, never removed; the token
-// lives in a heap cell that is never freed.
+// to a real view are left alone. Installed once, and removed only when the
+// environment that installed it ends; the token lives in a heap cell that is
+// never freed.
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "bridge/arguments.h"
+#include "bridge/environment_teardown.h"
 #include "bridge/exports.h"
 #include "port/application.h"
 #include "port/event.h"
@@ -33,6 +36,9 @@ port::MonitorTokenPtr& dragRegionScrollMonitor() {
   static auto* token = new port::MonitorTokenPtr();
   return *token;
 }
+
+// The environment whose call installed the monitor.
+napi_env dragRegionScrollEnv = nullptr;
 
 // The frontmost visible web view under `windowPoint` in the subtree of `view`:
 // depth first, front to back, so a web view nested in another wins over it.
@@ -78,8 +84,19 @@ port::EventPtr handleScrollWheel(const port::EventPtr& event) {
 
 napi_value installDragRegionScrollForwarding(napi_env env, napi_callback_info /*info*/) {
   port::MonitorTokenPtr& monitor = dragRegionScrollMonitor();
-  if (!monitor) monitor = port::addLocalMonitor(kScrollWheelMask, handleScrollWheel);
+  if (!monitor) {
+    monitor = port::addLocalMonitor(kScrollWheelMask, handleScrollWheel);
+    if (monitor) dragRegionScrollEnv = env;
+  }
   return booleanResult(env, monitor != nullptr);
+}
+
+void endScrollForwarding(napi_env env) {
+  if (dragRegionScrollEnv != env) return;
+  dragRegionScrollEnv = nullptr;
+  if (port::MonitorTokenPtr token = std::exchange(dragRegionScrollMonitor(), nullptr)) {
+    port::removeMonitor(token);
+  }
 }
 
 }  // namespace kestrovan

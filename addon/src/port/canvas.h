@@ -79,7 +79,8 @@ class Canvas {
   virtual ImagePtr end() = 0;
 };
 
-// NSImage initWithSize: and lockFocus: a transparent canvas of `size` points.
+// NSImage initWithSize: and lockFocus: a transparent canvas of `size` points;
+// none when AppKit raised (port/platform_exception.h).
 std::unique_ptr<Canvas> beginCanvas(const Size& size);
 
 }  // namespace kestrovan::port

@@ -9,14 +9,17 @@
 // every provider's delegate, forwarding each message to the client.
 //
 // Ownership:
-// - the core's session owns its peer, so the peer (and with it every
-//   provider's delegate) lives exactly as long as the session;
+// - the core's session holds its peer, so the peer lives at least as long as
+//   the session;
 // - the peer refers to its client weakly: it never keeps the session alive,
-//   and it answers through detachedDragSessionClient() once the session is gone;
+//   and once the session is gone it answers through the client for a retired
+//   session that the core gave it, which it holds strongly;
 // - a begun dragging session holds its source peer strongly until the drag has
 //   ended, as AppKit holds a dragging source;
-// - a file-promise provider holds its delegate peer weakly (AppKit's delegate
-//   property is weak) and its PromiseItem strongly.
+// - a file-promise provider of ours holds its delegate peer strongly besides
+//   AppKit's weak delegate property, and its PromiseItem strongly: a drop
+//   target may ask for a write long after the drag, when the session has
+//   retired, and the peer must still be there to answer it.
 //
 // Everything runs on the main thread.
 #pragma once
@@ -104,15 +107,13 @@ class DragSessionClient {
   virtual void draggingSessionEndedAtPoint(Point screenPoint, uint64_t operation) = 0;
 };
 
-// The answers for a peer whose session has gone. Provided by the core; lives
-// for the process.
-DragSessionClient& detachedDragSessionClient();
-
 // The platform object standing for one core session (see above).
 class DragSessionPeer : public PlatformObject {};
 using DragSessionPeerPtr = std::shared_ptr<DragSessionPeer>;
 
-DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client);
+// `client` is the session; `retired` answers for it once it has gone.
+DragSessionPeerPtr makeDragSessionPeer(std::weak_ptr<DragSessionClient> client,
+                                       std::shared_ptr<DragSessionClient> retired);
 
 // An object that can be put on the drag pasteboard (NSPasteboardWriting).
 class PasteboardWriter : public PlatformObject {};
@@ -121,7 +122,7 @@ using PasteboardWriterPtr = std::shared_ptr<PasteboardWriter>;
 // URL(fileURLWithPath:) for an existing local file.
 PasteboardWriterPtr makeFileURLWriter(const std::string& path);
 // A FilePromiseProvider made with initWithFileType:delegate:, its kestrovanItem
-// then set to `item`.
+// then set to `item`; it holds `delegate` strongly too.
 PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
                                             const DragSessionPeerPtr& delegate,
                                             PromiseItemPtr item);

@@ -12,6 +12,7 @@
 
 #include "bridge/js_call.h"
 #include "bridge/native_log.h"
+#include "bridge/stored_callback.h"
 #include "bridge/value_helpers.h"
 #include "canvas_sim.h"
 #include "drag/drag_image.h"
@@ -20,6 +21,7 @@
 #include "port/application.h"
 #include "port/dragging.h"
 #include "port/main_queue.h"
+#include "port/platform_exception.h"
 
 namespace {
 
@@ -109,24 +111,16 @@ napi_value undefinedValue(napi_env env) {
   return undefined;
 }
 
-// A function held by reference until it has been called once.
-struct HeldFunction {
-  napi_env env;
-  napi_ref ref;
-};
+// A function held as the addon holds its callbacks.
+using HeldFunction = std::shared_ptr<StoredCallback>;
 
 HeldFunction hold(napi_env env, napi_value fn) {
-  napi_ref ref = nullptr;
-  napi_create_reference(env, fn, 1, &ref);
-  return {env, ref};
+  return StoredCallback::create(env, fn, "KestrovanTestCallback");
 }
 
 napi_status callHeld(const HeldFunction& held, size_t argc, const napi_value* argv,
                      napi_value* result) {
-  napi_value fn;
-  napi_status status = napi_get_reference_value(held.env, held.ref, &fn);
-  if (status != napi_ok) return status;
-  return callJavaScript(held.env, fn, argc, argv, result);
+  return held ? held->call(argc, argv, result) : napi_invalid_arg;
 }
 
 // postCall(fn): calls fn from a main-queue block, outside every export.
@@ -134,12 +128,12 @@ napi_value jsPostCall(napi_env env, napi_callback_info info) {
   napi_value argv[4];
   args(env, info, argv);
   HeldFunction held = hold(env, argv[0]);
-  port::dispatchOnMainQueue([held] {
+  port::dispatchOnMainQueue([env, held]() mutable {
     napi_handle_scope scope;
-    napi_open_handle_scope(held.env, &scope);
+    napi_open_handle_scope(env, &scope);
     callHeld(held, 0, nullptr, nullptr);
-    napi_close_handle_scope(held.env, scope);
-    napi_delete_reference(held.env, held.ref);
+    napi_close_handle_scope(env, scope);
+    held.reset();  // called once
   });
   return undefinedValue(env);
 }
@@ -149,7 +143,7 @@ napi_value jsCallInsideExport(napi_env env, napi_callback_info info) {
   ExportScope exportScope;
   napi_value argv[4];
   args(env, info, argv);
-  napi_status status = callJavaScript(env, argv[0], 0, nullptr, nullptr);
+  napi_status status = callJavaScript(env, nullptr, argv[0], 0, nullptr, nullptr);
   napi_value out;
   napi_create_uint32(env, static_cast<uint32_t>(status), &out);
   return out;
@@ -164,15 +158,15 @@ napi_value jsAddMonitor(napi_env env, napi_callback_info info) {
   napi_get_value_int64(env, argv[0], &mask);
   HeldFunction held = hold(env, argv[1]);
   auto token =
-      port::addLocalMonitor(static_cast<uint64_t>(mask), [held](const port::EventPtr& event) {
+      port::addLocalMonitor(static_cast<uint64_t>(mask), [env, held](const port::EventPtr& event) {
         napi_handle_scope scope;
-        napi_open_handle_scope(held.env, &scope);
+        napi_open_handle_scope(env, &scope);
         napi_value description;
-        napi_create_object(held.env, &description);
+        napi_create_object(env, &description);
         auto setNumber = [&](const char* key, double value) {
           napi_value v;
-          napi_create_double(held.env, value, &v);
-          napi_set_named_property(held.env, description, key, v);
+          napi_create_double(env, value, &v);
+          napi_set_named_property(env, description, key, v);
         };
         setNumber("type", static_cast<double>(event->type()));
         auto window = event->window();
@@ -182,8 +176,8 @@ napi_value jsAddMonitor(napi_env env, napi_callback_info info) {
         napi_value result = nullptr;
         bool drop = false;
         if (callHeld(held, 1, &description, &result) == napi_ok)
-          napi_get_value_bool(held.env, result, &drop);
-        napi_close_handle_scope(held.env, scope);
+          napi_get_value_bool(env, result, &drop);
+        napi_close_handle_scope(env, scope);
         return drop ? nullptr : event;
       });
   napi_value out;
@@ -218,8 +212,7 @@ napi_value jsDragImage(napi_env env, napi_callback_info info) {
 napi_value jsTearDownWithOpenWrites(napi_env env, napi_callback_info info) {
   napi_value argv[4];
   args(env, info, argv);
-  napi_ref callbackRef = nullptr;
-  napi_create_reference(env, argv[0], 1, &callbackRef);
+  StoredCallbackPtr callback = StoredCallback::create(env, argv[0], "KestrovanTestWriteRequest");
   uint32_t count = 0;
   napi_get_array_length(env, argv[1], &count);
 
@@ -229,7 +222,7 @@ napi_value jsTearDownWithOpenWrites(napi_env env, napi_callback_info info) {
   };
   auto answers = std::make_shared<std::vector<Answer>>();
   {
-    auto session = FilePromiseDragSession::create(env, "torn-down", callbackRef, count);
+    auto session = FilePromiseDragSession::create("torn-down", std::move(callback), count);
     for (uint32_t index = 0; index < count; ++index) {
       napi_value element;
       napi_get_element(env, argv[1], index, &element);
@@ -273,6 +266,31 @@ napi_value jsTearDownWithOpenWrites(napi_env env, napi_callback_info info) {
   return out;
 }
 
+// makeFilePromiseProvider(fileType) -> { made, exception: { name, reason } | null }: the
+// platform's provider for a file type, and what it raised.
+napi_value jsMakeFilePromiseProvider(napi_env env, napi_callback_info info) {
+  napi_value argv[4];
+  args(env, info, argv);
+  port::takePlatformException();
+  auto provider = port::makeFilePromiseProvider(key(env, argv[0]), nullptr, nullptr);
+  auto raised = port::takePlatformException();
+  napi_value out;
+  napi_create_object(env, &out);
+  napi_value made;
+  napi_get_boolean(env, provider != nullptr, &made);
+  napi_set_named_property(env, out, "made", made);
+  napi_value exception;
+  if (!raised) {
+    napi_get_null(env, &exception);
+  } else {
+    napi_create_object(env, &exception);
+    setStringProperty(env, exception, "name", raised->name);
+    setStringProperty(env, exception, "reason", raised->reason);
+  }
+  napi_set_named_property(env, out, "exception", exception);
+  return out;
+}
+
 // callFloor(token, fraction) -> false: what every token export does before its
 // own work (fetch two arguments, read a string and a number, answer a boolean),
 // the floor the benchmarks measure the exports against.
@@ -306,6 +324,8 @@ napi_value init(napi_env env, napi_value exports) {
       {"addMonitor", nullptr, jsAddMonitor, nullptr, nullptr, nullptr, napi_default, nullptr},
       {"dragImage", nullptr, jsDragImage, nullptr, nullptr, nullptr, napi_default, nullptr},
       {"callFloor", nullptr, jsCallFloor, nullptr, nullptr, nullptr, napi_default, nullptr},
+      {"makeFilePromiseProvider", nullptr, jsMakeFilePromiseProvider, nullptr, nullptr, nullptr,
+       napi_default, nullptr},
       {"tearDownWithOpenWrites", nullptr, jsTearDownWithOpenWrites, nullptr, nullptr, nullptr,
        napi_default, nullptr},
   };

@@ -13,6 +13,7 @@ napi_value init(napi_env env, napi_value exports) {
   registerDragControls(env, exports);
   registerDropControls(env, exports);
   registerInputControls(env, exports);
+  registerLiveMainQueueControls(env, exports);
   registerProgressControls(env, exports);
   return exports;
 }

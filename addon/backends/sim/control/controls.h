@@ -11,6 +11,7 @@ void registerImageControls(napi_env env, napi_value exports);
 void registerDragControls(napi_env env, napi_value exports);
 void registerDropControls(napi_env env, napi_value exports);
 void registerInputControls(napi_env env, napi_value exports);
+void registerLiveMainQueueControls(napi_env env, napi_value exports);
 void registerProgressControls(napi_env env, napi_value exports);
 
 }  // namespace kestrovan::sim::control

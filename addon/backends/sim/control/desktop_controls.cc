@@ -1,6 +1,10 @@
 // Control functions for the application, windows, views, the mouse, events,
 // the main queue, the clock and the log.
 
+#include <set>
+#include <string>
+#include <utility>
+
 #include "control/controls.h"
 #include "control/napi_util.h"
 #include "desktop_sim.h"
@@ -241,6 +245,7 @@ CONTROL(sendEvent) {
     DispatchResult result = desktop().dispatch(event);
     napi_value o = object(env);
     set(env, o, "event", number(env, static_cast<double>(result.eventSerial)));
+    set(env, o, "takenByDrag", boolean(env, result.takenByDrag));
     set(env, o, "dropped", boolean(env, result.dropped));
     napi_value delivered;
     if (result.deliveredTo.empty()) {
@@ -347,6 +352,28 @@ CONTROL(clearViolations) {
   });
 }
 
+CONTROL(setRaisingCalls) {
+  return guarded(env, [&] {
+    std::set<std::string> selectors;
+    for (napi_value selector : toArray(env, arguments(env, info, 1)[0], "selectors")) {
+      selectors.insert(toString(env, selector, "selector"));
+    }
+    desktop().raisingCalls = std::move(selectors);
+    return undefinedValue(env);
+  });
+}
+
+CONTROL(setMainThread) {
+  return guarded(env, [&] {
+    desktop().setMainThreadToCurrent();
+    return undefinedValue(env);
+  });
+}
+
+CONTROL(isMainThread) {
+  return guarded(env, [&] { return boolean(env, desktop().onMainThread()); });
+}
+
 #undef CONTROL
 
 }  // namespace
@@ -381,6 +408,9 @@ void registerDesktopControls(napi_env env, napi_value exports) {
   defineFunction(env, exports, "setLogEcho", setLogEcho);
   defineFunction(env, exports, "violations", violations);
   defineFunction(env, exports, "clearViolations", clearViolations);
+  defineFunction(env, exports, "setRaisingCalls", setRaisingCalls);
+  defineFunction(env, exports, "setMainThread", setMainThread);
+  defineFunction(env, exports, "isMainThread", isMainThread);
 }
 
 }  // namespace kestrovan::sim::control

@@ -42,6 +42,9 @@ napi_value describe(napi_env env, const DropOutcome& o) {
   }
   set(env, out, "existedWhenAnswered", boolean(env, o.existedWhenAnswered));
   set(env, out, "delegateGone", boolean(env, o.delegateGone));
+  set(env, out, "answeredInLiveTurn",
+      o.answeredInLiveTurn == 0 ? nullValue(env)
+                                : number(env, static_cast<double>(o.answeredInLiveTurn)));
   return out;
 }
 

@@ -63,6 +63,8 @@ export interface EventSpec {
 export interface DispatchResult {
   /** The event's serial number, as recorded in view deliveries. */
   event: number;
+  /** True when a running drag took it (its left-mouse-dragged and left-mouse-up events): no monitor or view saw it. */
+  takenByDrag: boolean;
   /** True when a local monitor returned none. */
   dropped: boolean;
   /** The id of the view normal dispatch reached, or null. */
@@ -178,6 +180,8 @@ export interface DropOutcome {
   existedWhenAnswered: boolean;
   /** The write request found the provider's (weak) delegate gone and asked nothing. */
   delegateGone: boolean;
+  /** The live main-queue turn (liveTurn()) in which the handler was first called; null outside every live turn or when unanswered. */
+  answeredInLiveTurn: number | null;
 }
 
 export interface DropResult {
@@ -435,6 +439,36 @@ export interface Desktop extends DesktopImages {
   /** What AppKit would have refused; empty when all went well. */
   violations(): string[];
   clearViolations(): void;
+  /**
+   * Makes the calling thread the application's main thread (NSThread
+   * isMainThread answers true there only). The process's initial thread is
+   * the main thread until a thread calls this; a worker that calls it stands
+   * for the host's main thread, so its environment can end while the process
+   * lives on. Call it again from the initial thread afterwards.
+   */
+  setMainThread(): void;
+  /**
+   * AppKit calls, by selector, that raise an Objective-C exception (name
+   * "NSInvalidArgumentException", reason "simulated: <selector> raised") until
+   * the list is changed or the desktop reset, as AppKit raises on input it does
+   * not accept. Known: "initWithFileType:delegate:", "initWithPasteboardWriter:",
+   * "setDraggingFrame:contents:", "beginDraggingSessionWithItems:event:source:",
+   * "lockFocus", "initWithContentsOfFile:", "iconForContentType:",
+   * "addLocalMonitorForEventsMatchingMask:handler:" and
+   * "mouseEventWithType:location:modifierFlags:timestamp:windowNumber:context:eventNumber:clickCount:pressure:".
+   */
+  setRaisingCalls(selectors: string[]): void;
+  /**
+   * Live mode: blocks posted for now run by themselves from the event loop
+   * (a libuv handle), each turn a callback of the loop with no JavaScript on
+   * the stack, as AppKit's run loop runs the main queue. The clock still moves
+   * only with advanceClock(); runMainQueue() still works. Off by default.
+   */
+  setLiveMainQueue(live: boolean): void;
+  /** The number of the live main-queue turn running now (from 1); 0 outside every turn. */
+  liveTurn(): number;
+  /** Whether the calling thread is the application's main thread. */
+  isMainThread(): boolean;
 
   // ---- Input: haptic feedback and local monitors ----
 

@@ -1,0 +1,12 @@
+// What the simulated desktop knows of type conformance beyond the port.
+#pragma once
+
+#include <string>
+
+namespace kestrovan::sim {
+
+// Whether the type with this identifier conforms to public.data or to
+// public.directory, as NSFilePromiseProvider requires of its file type.
+bool conformsToDataOrDirectory(const std::string& identifier);
+
+}  // namespace kestrovan::sim
