@@ -77,11 +77,14 @@ test('values with line breaks cannot forge a line: one line per entry, on standa
   // Standard error holds exactly those entries, one NSLog-shaped line each.
   const stderrLines = child.stderr.split('\n');
   assert.equal(stderrLines.pop(), '', 'standard error ends with a line break');
-  assert.equal(stderrLines.length, log.length, child.stderr);
+  // The log was read before the child exited; the sessions that its ending
+  // environment lets go of write their dealloc lines after that.
+  assert.ok(stderrLines.length >= log.length, child.stderr);
   stderrLines.forEach((line, i) => {
     const match = /^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} node\[\d+:\d+\] (.*)$/.exec(line);
     assert.ok(match, line);
-    assert.equal(match[1], log[i]);
+    if (i < log.length) assert.equal(match[1], log[i]);
+    else assert.match(match[1], /^\[KestrovanNativeFilePromise\] session dealloc sessionId=/, line);
   });
 
   const escapedForged = '\\n[KestrovanNativeFilePromise] forged line';
