@@ -12,15 +12,19 @@ export interface PromiseDragItem {
   /** Exactly "file" or "directory" (case-sensitive). */
   kind: 'file' | 'directory';
   /**
-   * The file or folder name the drop target creates; never empty. Its extension
-   * gives the promised file type (public.data when none is known); a
-   * "directory" is always public.folder.
+   * The file or folder name the drop target creates, given to it unchanged.
+   * It must be one file name: not empty, not "." or "..", no "/", no control
+   * character, at most 255 bytes in UTF-8; otherwise the item is invalid and
+   * the drag refused. Its extension gives the promised file type (a dynamic
+   * type conforming to public.data when macOS knows none; public.data without
+   * an extension); a "directory" is always public.folder.
    */
   suggestedName: string;
   /**
    * Path of an existing local copy. When given (and not empty) the item is
    * dragged as that file and no write request is ever made for it. The path
-   * is not checked.
+   * is not checked: never pass one that came from the page without checking it
+   * against your own cache.
    */
   filePath?: string;
 }
