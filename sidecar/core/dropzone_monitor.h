@@ -15,8 +15,10 @@
 // timer always running: such a tick only resets the polling state and takes
 // the pasteboard's change count as inactive, and every event that could make
 // a later tick differ starts the timer again. Elsewhere (macOS) it runs
-// every 50 ms all the time. Every member runs on the main thread; there is no locking. Destroying
-// the object does not remove the monitors; `stop()` does.
+// every 50 ms all the time.
+//
+// Every member runs on the main thread; there is no locking. Destroying the
+// object does not remove the monitors; `stop()` does.
 #pragma once
 
 #include <cstdint>
