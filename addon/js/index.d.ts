@@ -151,3 +151,60 @@ export function completePromiseWrite(completionToken: string, errorMessage?: str
  * the monitor is installed.
  */
 export function installNavigationEventMonitor(callback: NavigationCallback): boolean;
+
+// ---- Helpers written on the eight functions ---------------------------------
+
+/**
+ * The AbortSignal of this runtime's declarations (the DOM's or @types/node's);
+ * a minimal shape where neither is declared.
+ */
+export type WriterAbortSignal = typeof globalThis extends { AbortSignal: { prototype: infer S } }
+  ? S
+  : { readonly aborted: boolean; addEventListener(type: 'abort', listener: () => void): void; removeEventListener(type: 'abort', listener: () => void): void };
+
+/** What startFileDrag's writer receives for each promised file a drop target asks for. */
+export interface FileWrite {
+  /** The drag's sessionId, as passed to startFileDrag. */
+  sessionId: string;
+  /** The item's promiseId. */
+  promiseId: string;
+  /** The item's kind: create a file at destinationPath, or a folder there with its contents. */
+  kind: 'file' | 'directory';
+  /** Where to write: the name the drop target chose, which may differ from suggestedName ("report 2.pdf"). */
+  destinationPath: string;
+  /** The item's suggestedName, as it was when startFileDrag was called. */
+  suggestedName: string;
+  /**
+   * Reports the write's progress (a fraction, 0...1) through
+   * updatePromiseWriteProgress. True when taken; false, doing nothing, once the
+   * write is complete or for a fraction that is not a number.
+   */
+  progress: (fraction: number) => boolean;
+  /**
+   * Aborted when the write can no longer be answered (a progress report found
+   * that the addon answered it itself, as it does when the drag session goes
+   * away). Undefined where the runtime has no AbortController (Node 14).
+   */
+  signal: WriterAbortSignal | undefined;
+}
+
+/**
+ * Writes one promised file (or folder). Return a promise (an async function
+ * does): its fulfilment completes the write with success, its rejection
+ * completes it with a failure whose message is the error's. Any other value is
+ * success at once.
+ */
+export type FileWriter = (write: FileWrite) => unknown;
+
+/**
+ * Begins a drag as startPromiseDrag does, with the same request, and answers
+ * what it answers. Each write request is handed to `writer`, called with
+ * `this` undefined; the write is completed exactly once when the writer's
+ * promise settles: success when it fulfils, a failure with the error's message
+ * when it rejects or the writer throws (a rejection with no message, or an
+ * empty one, fails with "The file could not be written."). No rejection is
+ * left unhandled. Remove a partial file yourself (writeFileFromStream does).
+ *
+ * Throws a TypeError, starting nothing, when `writer` is not a function.
+ */
+export function startFileDrag(request: PromiseDragRequest, writer: FileWriter): boolean;
