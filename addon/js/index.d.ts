@@ -208,3 +208,56 @@ export type FileWriter = (write: FileWrite) => unknown;
  * Throws a TypeError, starting nothing, when `writer` is not a function.
  */
 export function startFileDrag(request: PromiseDragRequest, writer: FileWriter): boolean;
+
+/** A web ReadableStream of bytes, as far as writeFileFromStream reads it. */
+export interface ByteStreamReaderSource {
+  getReader(): { read(): Promise<{ done: boolean; value?: unknown }>; cancel(reason?: unknown): Promise<void> };
+}
+
+/** A fetch Response (or one shaped like it), as far as writeFileFromStream reads it. */
+export interface ResponseSource {
+  readonly ok: boolean;
+  readonly status: number;
+  readonly statusText?: string;
+  readonly headers: { get(name: string): string | null };
+  readonly body: ByteStreamReaderSource | AsyncIterable<unknown> | null;
+}
+
+/**
+ * What writeFileFromStream reads: a Node readable stream (an http response
+ * included: its status is checked and its Content-Length is its size), any
+ * async iterable of chunks, a web ReadableStream, or a fetch Response. Chunks
+ * are Buffers, other Uint8Arrays or ArrayBuffer views, ArrayBuffers, or strings
+ * (written as UTF-8).
+ */
+export type WriteSource = AsyncIterable<unknown> | ByteStreamReaderSource | ResponseSource;
+
+export interface WriteFileOptions {
+  /**
+   * Called with the fraction written (0...1), each time it changes, when the
+   * size is known; with 1 once the file is complete (whatever the size). Pass
+   * a FileWrite's `progress` to show it on the drop target.
+   */
+  progress?: ((fraction: number) => unknown) | null;
+  /** Aborts the write: the file is removed and the promise rejects with an AbortError. */
+  signal?: { readonly aborted: boolean; addEventListener(type: 'abort', listener: () => void, options?: { once?: boolean }): void; removeEventListener(type: 'abort', listener: () => void): void } | null;
+  /**
+   * The number of bytes to expect. Otherwise a Response's (or http
+   * response's) Content-Length, unless a content coding makes it count other
+   * bytes than the body gives. With no size known, progress is reported only
+   * at the end.
+   */
+  size?: number | null;
+}
+
+/**
+ * Writes one new file at `destinationPath` from `source`, and resolves with
+ * the number of bytes written. The file is created exclusively: a file already
+ * there is left untouched and the promise rejects (EEXIST). On any failure (the
+ * source fails, a response is not ok, a chunk is not bytes, the disk is full,
+ * `progress` throws, the signal aborts) the file it created is removed and the
+ * promise rejects with the error. A response that is not ok fails with "The
+ * server answered <status> <statusText>". Arguments of the wrong type reject
+ * with a TypeError.
+ */
+export function writeFileFromStream(destinationPath: string, source: WriteSource, options?: WriteFileOptions): Promise<number>;

@@ -16,4 +16,5 @@ export const startPromiseDrag = addon.startPromiseDrag;
 export const completePromiseWrite = addon.completePromiseWrite;
 export const installNavigationEventMonitor = addon.installNavigationEventMonitor;
 export const startFileDrag = addon.startFileDrag;
+export const writeFileFromStream = addon.writeFileFromStream;
 export default addon;

@@ -40,7 +40,7 @@ describe('export table', () => {
     const loaded = require(require('../js/binding.js').findBinary('kestrovan_file_promise_drag'));
     for (const name of exportNames) assert.equal(main[name], loaded[name], `${name}: the very native function`);
     assert.deepEqual(Object.getOwnPropertyNames(loaded).sort(), [...exportNames].sort(), 'the native table is left as it is');
-    const helpers = ['startFileDrag'];
+    const helpers = ['startFileDrag', 'writeFileFromStream'];
     assert.deepEqual(Object.keys(main).sort(), [...exportNames, ...helpers].sort());
     for (const name of helpers) assert.equal(typeof main[name], 'function', name);
     const esm = await import('../js/index.mjs');

@@ -229,3 +229,26 @@ describe('programming errors and refused requests', () => {
     assert.deepEqual(desktop.drags(), []);
   });
 });
+
+test('with writeFileFromStream: the file written with its progress shown, a failed source answered and removed', async () => {
+  const { writeFileFromStream } = require('../js/write_file_from_stream.js');
+  async function* source(promiseId) {
+    yield Buffer.alloc(300, 1);
+    await later();
+    if (promiseId === 'broken') throw new Error('the download broke off');
+    yield Buffer.alloc(700, 2);
+  }
+  startFileDrag({ sessionId: 'streamed', items: [file('whole'), file('broken')] }, ({ promiseId, destinationPath, progress, signal }) =>
+    writeFileFromStream(destinationPath, source(promiseId), { size: 1000, progress, signal }),
+  );
+  const { folder, outcomes } = await dropAndSettle();
+  assert.deepEqual(outcomes.map((o) => [o.promiseId, o.answers, answer(o), o.existedWhenAnswered]), [
+    ['whole', 1, 'success', true],
+    ['broken', 1, 'the download broke off', false],
+  ]);
+  assert.equal(fs.statSync(path.join(folder, 'whole.txt')).size, 1000);
+  assert.deepEqual(progressOf(path.join(folder, 'whole.txt')).completedHistory, [0, 300, 1000, 1000]);
+  assert.deepEqual(progressOf(path.join(folder, 'broken.txt')).completedHistory, [0, 300]);
+  assert.deepEqual(desktop.publishedProgress(), []);
+  assert.equal(retires('streamed'), true);
+});

@@ -50,6 +50,14 @@ const helped: boolean = drag.startFileDrag(request, async (write: FileWrite) => 
   const aborted: boolean = write.signal !== undefined && write.signal.aborted;
   const signal: AbortSignal | undefined = write.signal;
   void [kind, name, taken, aborted, signal];
+  const response = await fetch(`https://files.example.com/${write.promiseId}`, { signal });
+  const bytes: number = await drag.writeFileFromStream(write.destinationPath, response, { progress: write.progress, signal });
+  const chunks = async function* () {
+    yield new Uint8Array([1, 2]);
+  };
+  await drag.writeFileFromStream(write.destinationPath, chunks(), { size: 2 });
+  await drag.writeFileFromStream(write.destinationPath, new ReadableStream<Uint8Array>(), {});
+  void bytes;
 });
 drag.startFileDrag(request, () => undefined);
 // @ts-expect-error the writer is required
@@ -57,6 +65,10 @@ drag.startFileDrag(request);
 // @ts-expect-error a fraction is a number
 drag.startFileDrag(request, (write) => write.progress('0.5'));
 void helped;
+// @ts-expect-error a size is a number of bytes
+void drag.writeFileFromStream('/tmp/a', new ReadableStream(), { size: '2' });
+// @ts-expect-error a plain array is not a stream
+void drag.writeFileFromStream('/tmp/a', [new Uint8Array(1)]);
 
 // The simulated desktop's drop targets and published progress.
 const desktop = load();
