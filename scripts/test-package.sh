@@ -119,6 +119,7 @@ cat > usage.ts <<'TS'
 import { startPromiseDrag, completePromiseWrite, installNavigationEventMonitor, type PromiseDragItem, type PromiseWriteRequest } from 'kestrovan-file-promise-drag';
 import { sidecarPath } from 'kestrovan-drag-dropzone-sidecar';
 import { load, type DropOutcome } from 'kestrovan-file-promise-drag/desktop-sim';
+import { startFileDrag, writeFileFromStream, type FileWrite } from 'kestrovan-file-promise-drag';
 
 const path: string = sidecarPath();
 const items: readonly PromiseDragItem[] = [{ promiseId: 'p', kind: 'file', suggestedName: 'a.txt' }];
@@ -138,6 +139,11 @@ installNavigationEventMonitor(async (direction) => direction === 'back');
 startPromiseDrag({ sessionId: 's', items: [{ promiseId: 'p', kind: 'folder', suggestedName: 'a' }] }, () => {});
 const outcomes: DropOutcome[] = load().dropOutcomes();
 void [path, ok, outcomes];
+// The write helper, its writer awaiting the stream helper.
+startFileDrag({ sessionId: 's', items }, async ({ destinationPath, progress, signal }: FileWrite) => {
+  const written: number = await writeFileFromStream(destinationPath, (async function* () { yield 'text'; })(), { progress, signal });
+  void written;
+});
 TS
 cat > usage.mts <<'TS'
 import drag, { startPromiseDrag, type PromiseDragRequest } from 'kestrovan-file-promise-drag';
