@@ -9,8 +9,8 @@ import { createRequire } from 'node:module';
 import path from 'node:path';
 import { afterEach, beforeEach, describe, test } from 'node:test';
 
-import { addon, desktop, logMessages } from './helpers.mjs';
-import { cleanDesktop, messagesSince, progressOf, tempDirectory, windowWithButtonHeld } from './drag_fixtures.mjs';
+import { addon, collectUntil, desktop, logMessages } from './helpers.mjs';
+import { cleanDesktop, Collected, messagesSince, progressOf, tempDirectory, windowWithButtonHeld } from './drag_fixtures.mjs';
 
 const require = createRequire(import.meta.url);
 const { createStartFileDrag } = require('../js/start_file_drag.js');
@@ -207,6 +207,15 @@ test('the signal aborts when a progress report finds the write answered by the a
   assert.deepEqual(events, ['abort', 'refused', true]);
   assert.deepEqual(outcomes.map((o) => [o.answers, answer(o)]), [[1, 'answered elsewhere']]);
   assert.equal(retires('abandoned'), true);
+});
+
+test('the writer is let go of once its session has retired', async () => {
+  const callbacks = new Collected();
+  startFileDrag({ sessionId: 'released', items: [file('p1')] }, callbacks.fn('writer', async () => {}));
+  await dropAndSettle();
+  assert.equal(await collectUntil(() => callbacks.has('writer'), 10), false, 'held while the session is registered');
+  assert.equal(retires('released'), true);
+  assert.ok(await collectUntil(() => callbacks.has('writer')), 'collected after the session retired');
 });
 
 describe('programming errors and refused requests', () => {
