@@ -1,9 +1,10 @@
 // Type declarations for kestrovan-file-promise-drag.
 //
-// Every function answers with a boolean and never throws of its own (an
+// Every native function answers with a boolean and never throws of its own (an
 // exception thrown by one of your callbacks while the addon is calling it
 // still reaches you). Call them only from the Electron main process's main
-// thread.
+// thread. The helpers written on them in JavaScript (startFileDrag,
+// writeFileFromStream, at the end) each say what they throw or reject with.
 
 /** One promised file or folder of a drag. */
 export interface PromiseDragItem {
