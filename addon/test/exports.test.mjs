@@ -33,13 +33,19 @@ describe('export table', () => {
     assert.equal(addon.disarmPromiseDrag, before);
   });
 
-  test('the package main hands the native module on unchanged', () => {
+  test('the package main hands on the eight native functions themselves, beside its helpers', async () => {
     // The main may resolve a prebuild or another local build than the one
     // under test: compare it with the binary it resolves.
     const main = require('../js/index.js');
     const loaded = require(require('../js/binding.js').findBinary('kestrovan_file_promise_drag'));
-    assert.equal(main, loaded, 'the very module object, with no wrapper');
-    for (const name of exportNames) assert.equal(typeof main[name], 'function');
+    for (const name of exportNames) assert.equal(main[name], loaded[name], `${name}: the very native function`);
+    assert.deepEqual(Object.getOwnPropertyNames(loaded).sort(), [...exportNames].sort(), 'the native table is left as it is');
+    const helpers = ['startFileDrag', 'writeFileFromStream'];
+    assert.deepEqual(Object.keys(main).sort(), [...exportNames, ...helpers].sort());
+    for (const name of helpers) assert.equal(typeof main[name], 'function', name);
+    const esm = await import('../js/index.mjs');
+    assert.equal(esm.default, main, 'the ES module entry is the same object');
+    for (const name of [...exportNames, ...helpers]) assert.equal(esm[name], main[name], `ESM ${name}`);
   });
 });
 
