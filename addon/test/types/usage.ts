@@ -1,7 +1,7 @@
 // Type-checked against the package's declarations (never run): the calls an
 // Electron main process makes, and a few it must not be able to make.
 import * as drag from '../../js/index';
-import type { PromiseDragRequest, PromiseWriteRequest } from '../../js/index';
+import type { PromiseDragEnded, PromiseDragRequest, PromiseWriteRequest } from '../../js/index';
 import { load } from '../../backends/sim/control/index';
 import type { DropOutcome, PublishedProgress } from '../../backends/sim/control/index';
 
@@ -33,6 +33,17 @@ const scrolling: boolean = drag.installDragRegionScrollForwarding();
 const feedback: boolean = drag.performAlignmentFeedback();
 void [started, armed, disarmed, navigation, scrolling, feedback];
 
+// The end of the drag: the operation (0 when nothing accepted it) and the point.
+drag.startPromiseDrag({ ...request, onEnded: (ended: PromiseDragEnded) => {
+  const dropped: boolean = ended.operation !== 0;
+  const x: number = ended.screenPoint.x + ended.screenPoint.y;
+  void [dropped, x];
+} }, () => {});
+drag.startPromiseDrag({ ...request, onEnded: undefined }, () => {});
+// @ts-expect-error onEnded is a function
+drag.startPromiseDrag({ ...request, onEnded: 'done' }, () => {});
+// @ts-expect-error onEnded receives the ended drag, not a string
+drag.startPromiseDrag({ ...request, onEnded: (ended: string) => ended }, () => {});
 // @ts-expect-error kind is exactly "file" or "directory"
 drag.startPromiseDrag({ sessionId: 's', items: [{ promiseId: 'p', kind: 'folder', suggestedName: 'x' }] }, () => {});
 // @ts-expect-error the write callback is required
