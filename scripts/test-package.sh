@@ -79,7 +79,12 @@ const drag = require('kestrovan-file-promise-drag');
 const names = ['performAlignmentFeedback', 'installDragRegionScrollForwarding', 'armPromiseDragOnWindowExit',
   'disarmPromiseDrag', 'updatePromiseWriteProgress', 'startPromiseDrag', 'completePromiseWrite',
   'installNavigationEventMonitor'];
-assert.deepEqual(Object.getOwnPropertyNames(drag).sort(), [...names].sort());
+// The native module's eight, the very functions, and the helpers written on top of them.
+const helpers = ['windowNumberOf'];
+assert.deepEqual(Object.getOwnPropertyNames(drag).sort(), [...names, ...helpers].sort());
+const native = require(require.resolve('kestrovan-file-promise-drag/package.json').replace(/package\.json$/, 'prebuilds/linux-x64/kestrovan_file_promise_drag.node'));
+for (const name of names) assert.equal(drag[name], native[name], name);
+assert.equal(drag.windowNumberOf({ getMediaSourceId: () => 'window:123:0' }), 123);
 assert.ok(require.resolve('kestrovan-file-promise-drag').includes('node_modules/kestrovan-file-promise-drag/'));
 for (const name of names) assert.equal(typeof drag[name](), 'boolean', name);
 const { sidecarPath } = require('kestrovan-drag-dropzone-sidecar');
@@ -95,7 +100,7 @@ JS
 cat > esm.mjs <<'JS'
 import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
-import drag, { startPromiseDrag, completePromiseWrite, installNavigationEventMonitor } from 'kestrovan-file-promise-drag';
+import drag, { startPromiseDrag, completePromiseWrite, installNavigationEventMonitor, windowNumberOf } from 'kestrovan-file-promise-drag';
 import sidecar, { sidecarPath } from 'kestrovan-drag-dropzone-sidecar';
 import { load } from 'kestrovan-file-promise-drag/desktop-sim';
 
@@ -104,6 +109,8 @@ assert.equal(drag, require('kestrovan-file-promise-drag'), 'one native module fo
 assert.equal(startPromiseDrag, drag.startPromiseDrag);
 assert.equal(completePromiseWrite('no such token'), false);
 assert.equal(typeof installNavigationEventMonitor, 'function');
+assert.equal(windowNumberOf, drag.windowNumberOf);
+assert.equal(windowNumberOf(null), 0);
 assert.equal(sidecarPath, sidecar.sidecarPath);
 assert.equal(sidecarPath(), require('kestrovan-drag-dropzone-sidecar').sidecarPath());
 assert.equal(typeof load, 'function');
@@ -140,13 +147,14 @@ const outcomes: DropOutcome[] = load().dropOutcomes();
 void [path, ok, outcomes];
 TS
 cat > usage.mts <<'TS'
-import drag, { startPromiseDrag, type PromiseDragRequest } from 'kestrovan-file-promise-drag';
+import drag, { startPromiseDrag, windowNumberOf, type PromiseDragRequest } from 'kestrovan-file-promise-drag';
 import sidecar, { sidecarPath } from 'kestrovan-drag-dropzone-sidecar';
 
 const request: PromiseDragRequest = { sessionId: 's', items: [{ promiseId: 'p', kind: 'directory', suggestedName: 'd' }] };
 const started: boolean = startPromiseDrag(request, () => {}) && drag.disarmPromiseDrag();
 const same: boolean = sidecar.sidecarPath === sidecarPath;
-void [started, same];
+const windowNumber: number = windowNumberOf(null) + drag.windowNumberOf({});
+void [started, same, windowNumber];
 TS
 tsc="$root/node_modules/typescript/bin/tsc"
 cat > tsconfig.node16.json <<'JSON'

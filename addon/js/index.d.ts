@@ -1,6 +1,6 @@
 // Type declarations for kestrovan-file-promise-drag.
 //
-// Every function answers with a boolean and never throws of its own (an
+// Every native function answers with a boolean and never throws of its own (an
 // exception thrown by one of your callbacks while the addon is calling it
 // still reaches you). Call them only from the Electron main process's main
 // thread.
@@ -181,3 +181,13 @@ export function completePromiseWrite(completionToken: string, errorMessage?: str
  * the monitor is installed.
  */
 export function installNavigationEventMonitor(callback: NavigationCallback): boolean;
+
+/**
+ * The window number of an Electron BrowserWindow, for the functions above that
+ * take one: the id in its `getMediaSourceId()` ("window:<id>:<n>"), which on
+ * macOS is the NSWindow's windowNumber. 0 (so the key window is used) when it
+ * cannot tell: not an object, no such method, the method throws (a destroyed
+ * window), or the text is not of that shape or its id not a window id (1 to
+ * 4294967295). Never throws. Pass the window itself, not its `id`.
+ */
+export function windowNumberOf(browserWindow: unknown): number;

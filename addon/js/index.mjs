@@ -1,4 +1,4 @@
-// kestrovan-file-promise-drag as an ES module: the same eight functions as the
+// kestrovan-file-promise-drag as an ES module: the same functions as the
 // CommonJS entry (one native module, loaded once), as named exports and as the
 // default export. Node cannot see the native module's names from CommonJS, so
 // they are listed here.
@@ -15,4 +15,5 @@ export const updatePromiseWriteProgress = addon.updatePromiseWriteProgress;
 export const startPromiseDrag = addon.startPromiseDrag;
 export const completePromiseWrite = addon.completePromiseWrite;
 export const installNavigationEventMonitor = addon.installNavigationEventMonitor;
+export const windowNumberOf = addon.windowNumberOf;
 export default addon;

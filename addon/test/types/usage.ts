@@ -31,7 +31,10 @@ const disarmed: boolean = drag.disarmPromiseDrag();
 const navigation: boolean = drag.installNavigationEventMonitor((direction) => direction === 'back');
 const scrolling: boolean = drag.installDragRegionScrollForwarding();
 const feedback: boolean = drag.performAlignmentFeedback();
-void [started, armed, disarmed, navigation, scrolling, feedback];
+// The window number of an Electron BrowserWindow (anything else answers 0).
+const windowNumber: number = drag.windowNumberOf({ getMediaSourceId: () => 'window:42:0' });
+drag.startPromiseDrag({ ...request, windowNumber: drag.windowNumberOf(undefined) }, () => {});
+void [started, armed, disarmed, navigation, scrolling, feedback, windowNumber];
 
 // The end of the drag: the operation (0 when nothing accepted it) and the point.
 drag.startPromiseDrag({ ...request, onEnded: (ended: PromiseDragEnded) => {
@@ -50,8 +53,11 @@ drag.startPromiseDrag({ sessionId: 's', items: [{ promiseId: 'p', kind: 'folder'
 drag.startPromiseDrag(request);
 // @ts-expect-error the navigation direction is "back" or "forward"
 drag.installNavigationEventMonitor((direction: 'up') => direction);
+// @ts-expect-error windowNumberOf answers a number
+const notText: string = drag.windowNumberOf(null);
 // @ts-expect-error a token is a string
 drag.completePromiseWrite(7);
+void notText;
 
 // The simulated desktop's drop targets and published progress.
 const desktop = load();
