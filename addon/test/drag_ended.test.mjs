@@ -95,14 +95,18 @@ describe('called once at the end of the drag', () => {
     assert.deepEqual(second.calls.map((c) => c.args[0]), [{ operation: 0, screenPoint: { x: 1, y: 2 } }]);
   });
 
-  test('it may call the exports: a write completed from inside it is answered once', () => {
+  test('it may call the exports: a write completed and a drag begun from inside it', () => {
     let token;
     const calls = [];
     addon.startPromiseDrag(
       {
         sessionId: 'reentrant',
         items,
-        onEnded: (ended) => calls.push([ended.operation, addon.completePromiseWrite(token, 'dropped late')]),
+        onEnded: (ended) => calls.push([
+          ended.operation,
+          addon.completePromiseWrite(token, 'dropped late'),
+          addon.startPromiseDrag({ sessionId: 'next', items }, () => {}),
+        ]),
       },
       (request) => { token = request.completionToken; },
     );
@@ -110,10 +114,12 @@ describe('called once at the end of the drag', () => {
     desktop.dropOnFolder(drag.id, tempDirectory(), { x: 5, y: 5 }, { endDrag: false });
     desktop.runMainQueue();
     desktop.endDrag(drag.id, { x: 5, y: 5 }, 1);
-    assert.deepEqual(calls, [[1, true]]);
+    assert.deepEqual(calls, [[1, true, true]]);
     const [outcome] = desktop.dropOutcomes();
     assert.equal(outcome.answers, 1);
     assert.equal(outcome.outcome.description, 'dropped late');
+    assert.equal(desktop.drags().length, 1, 'the next drag runs');
+    desktop.endAllDrags();
   });
 
   test('it runs in the async context of the startPromiseDrag call', () => {
@@ -233,6 +239,12 @@ describe('a present onEnded that is not a function', () => {
     const mark = logMessages().length;
     assert.equal(addon.startPromiseDrag({ onEnded: 1 }, () => {}), false);
     assert.deepEqual(messagesSince(mark), [line]);
+  });
+
+  test('an onEnded whose getter throws counts as absent, as for the other fields', () => {
+    const request = { sessionId: 'getter', items, get onEnded() { throw new Error('getter'); } };
+    assert.equal(addon.startPromiseDrag(request, () => {}), true);
+    desktop.endAllDrags();
   });
 
   test('an inherited onEnded counts, as the other properties do', () => {
