@@ -40,7 +40,36 @@ export interface PromiseDragRequest {
   windowNumber?: number;
   /** An image file shown as the drag icon; the system icon of the first item's type when absent, empty or unreadable. */
   iconPath?: string;
+  /**
+   * Called once when the drag ends (dropped or cancelled). Absent or
+   * undefined: nothing is called; anything else that is not a function
+   * refuses the drag.
+   */
+  onEnded?: PromiseDragEndedCallback;
 }
+
+/** How a drag ended, as onEnded receives it. */
+export interface PromiseDragEnded {
+  /**
+   * The drag operation the drop was accepted with: 1 (copy) when a drop
+   * target took it, 0 when nothing accepted the drop (cancelled, or dropped
+   * where nothing takes files). Promised writes may still be requested and
+   * completed after this.
+   */
+  operation: number;
+  /** Where the drag ended, in screen coordinates with the origin at the bottom left of the primary display, y up (not Electron's top-left). */
+  screenPoint: { x: number; y: number };
+}
+
+/**
+ * Called once, with `this` undefined, when the drag's session ends: after the
+ * "dragging session ended" log line, and never after the environment that
+ * started the drag has ended. Its result is ignored. It is let go of right
+ * after its call (or with the drag, when the drag never ends). An exception it
+ * throws becomes an uncaught exception of the process and changes nothing
+ * else. It may call the other exports.
+ */
+export type PromiseDragEndedCallback = (ended: PromiseDragEnded) => void;
 
 /** What your write callback receives when a drop target asks for a promised file. */
 export interface PromiseWriteRequest {
@@ -130,9 +159,10 @@ export function updatePromiseWriteProgress(completionToken: string, fractionComp
  * badged image for all items and offering the copy operation. True once the
  * drag has begun; false (keeping nothing, with one log line saying why) for a
  * missing or empty sessionId, items that are not a non-empty array of valid
- * items, no source window with a content view, the left button not held, or no
- * event to begin the drag with. The write callback is kept until the drag has
- * ended and its writes are complete.
+ * items, an onEnded that is present but not a function, no source window with
+ * a content view, the left button not held, or no event to begin the drag
+ * with. The write callback is kept until the drag has ended and its writes are
+ * complete.
  */
 export function startPromiseDrag(request: PromiseDragRequest, writeCallback: PromiseWriteCallback): boolean;
 
@@ -262,3 +292,13 @@ export interface WriteFileOptions {
  * with a TypeError.
  */
 export function writeFileFromStream(destinationPath: string, source: WriteSource, options?: WriteFileOptions): Promise<number>;
+
+/**
+ * The window number of an Electron BrowserWindow, for the functions above that
+ * take one: the id in its `getMediaSourceId()` ("window:<id>:<n>"), which on
+ * macOS is the NSWindow's windowNumber. 0 (so the key window is used) when it
+ * cannot tell: not an object, no such method, the method throws (a destroyed
+ * window), or the text is not of that shape or its id not a window id (1 to
+ * 4294967295). Never throws. Pass the window itself, not its `id`.
+ */
+export function windowNumberOf(browserWindow: unknown): number;

@@ -17,4 +17,5 @@ export const completePromiseWrite = addon.completePromiseWrite;
 export const installNavigationEventMonitor = addon.installNavigationEventMonitor;
 export const startFileDrag = addon.startFileDrag;
 export const writeFileFromStream = addon.writeFileFromStream;
+export const windowNumberOf = addon.windowNumberOf;
 export default addon;
