@@ -247,6 +247,29 @@ describe('the program as a child, without a display', () => {
     }
   });
 
+  test('an installed package without its program: error (spawn-failed) from sidecarPath(), after the call', async () => {
+    // The package's JavaScript alone, outside a clone and without prebuilds.
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-sidecar-'));
+    try {
+      fs.mkdirSync(path.join(folder, 'package', 'js'), { recursive: true });
+      for (const file of fs.readdirSync(path.join(packageRoot, 'js'))) {
+        fs.copyFileSync(path.join(packageRoot, 'js', file), path.join(folder, 'package', 'js', file));
+      }
+      const installed = require(path.join(folder, 'package', 'js', 'index.js'));
+      const sidecar = installed.startDropzoneSidecar(frames);
+      const events = new Recorder(sidecar);
+      assert.equal(sidecar.pid, undefined);
+      const error = await events.next();
+      assert.equal(error.name, 'error');
+      assert.equal(error.args[0].reason, 'spawn-failed');
+      assert.match(error.args[0].message, /^kestrovan-drag-dropzone-sidecar was not found for linux-x64; looked in:/);
+      assert.deepEqual(await events.next(), { name: 'exit', args: [null, null] });
+      assert.deepEqual(await sidecar.stop(), { code: null, signal: null });
+    } finally {
+      fs.rmSync(folder, { recursive: true });
+    }
+  });
+
   test('a rejected command line: error with the program line as message and line, then exit 2', async () => {
     const sidecar = startDropzoneSidecar({ ...frames, executable: path.join(fixtures, 'rejecting.sh') });
     const events = new Recorder(sidecar);
@@ -300,10 +323,13 @@ describe('the program as a child, without a display', () => {
     const events = new Recorder(sidecar);
     assert.equal(await events.nextName(), 'drag-enter');
     assert.equal(await events.nextName(), 'outside-click');
+    // The exit is reported once both pipes are read to their end.
+    assert.equal(await events.nextName(), 'drag-exit');
     const error = await events.next();
     assert.equal(error.name, 'error');
-    assert.equal(error.args[0].message, 'kestrovan-drag-dropzone-sidecar exited unexpectedly with status 0');
-    assert.equal(error.args[0].line, undefined);
+    assert.equal(error.args[0].message, `${failed}written after the exit.`);
+    assert.equal(error.args[0].reason, 'unexpected-exit');
+    assert.equal(error.args[0].exitCode, 0);
     assert.deepEqual(await events.next(), { name: 'exit', args: [0, null] });
     assert.deepEqual(written, ['[KestrovanDragDropzone] Warning: a warning line\n']);
   });
