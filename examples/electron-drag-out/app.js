@@ -181,7 +181,10 @@ function startApp(electron, options = {}) {
     sidecar.on('drag-exit', () => closeDropzone('drag-exit'));
     sidecar.on('outside-click', () => closeDropzone('outside-click'));
     sidecar.on('error', (error) => log(`${TAG} dropzone sidecar error: ${error.message}`));
-    sidecar.on('exit', (code, signal) => log(`${TAG} dropzone sidecar exited code=${code} signal=${signal}`));
+    sidecar.on('exit', (code, signal) => {
+      log(`${TAG} dropzone sidecar exited code=${code} signal=${signal}`);
+      closeDropzone('sidecar exited');
+    });
   }
 
   // ---- Start and stop --------------------------------------------------------
