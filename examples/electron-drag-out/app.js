@@ -177,9 +177,16 @@ function startApp(electron, options = {}) {
     }
     const frame = (r) => `${r.x},${r.y},${r.width},${r.height}`;
     log(`${TAG} dropzone sidecar started pid=${sidecar.pid} trayFrame=${frame(trayFrame)} dropzoneFrame=${frame(dropzoneFrame)}`);
-    sidecar.on('drag-enter', () => openDropzone(dropzoneFrame));
-    sidecar.on('drag-exit', () => closeDropzone('drag-exit'));
-    sidecar.on('outside-click', () => closeDropzone('outside-click'));
+    sidecar.on('drag-enter', () => {
+      log(`${TAG} dropzone sidecar: drag-enter`);
+      openDropzone(dropzoneFrame);
+    });
+    for (const event of ['drag-exit', 'outside-click']) {
+      sidecar.on(event, () => {
+        log(`${TAG} dropzone sidecar: ${event}`);
+        closeDropzone(event);
+      });
+    }
     sidecar.on('error', (error) => log(`${TAG} dropzone sidecar error: ${error.message}`));
     sidecar.on('exit', (code, signal) => {
       log(`${TAG} dropzone sidecar exited code=${code} signal=${signal}`);
