@@ -53,7 +53,8 @@ for tarball in "$addon_tgz" "$sidecar_tgz"; do
     fail "$name ships files a user neither runs nor builds from (above)"
   fi
 done
-for expected in package/prebuilds/linux-x64/kestrovan_file_promise_drag.node package/prebuilds/linux-x64/libkestrovan_desktop_sim.so \
+for expected in package/js/start_file_drag.js package/js/write_file_from_stream.js package/js/window_number.js \
+                package/prebuilds/linux-x64/kestrovan_file_promise_drag.node package/prebuilds/linux-x64/libkestrovan_desktop_sim.so \
                 package/prebuilds/linux-x64/kestrovan_desktop_sim.node package/vendor/node-api-headers/include/node_api.h \
                 package/vendor/node-api-headers/LICENSE package/backends/sim/control/index.d.ts package/src/bridge/module_entry.cc; do
   grep -qx "$expected" "$work/$(basename "$addon_tgz").contents" || fail "the addon's tarball lacks $expected"
@@ -79,7 +80,12 @@ const drag = require('kestrovan-file-promise-drag');
 const names = ['performAlignmentFeedback', 'installDragRegionScrollForwarding', 'armPromiseDragOnWindowExit',
   'disarmPromiseDrag', 'updatePromiseWriteProgress', 'startPromiseDrag', 'completePromiseWrite',
   'installNavigationEventMonitor'];
-assert.deepEqual(Object.getOwnPropertyNames(drag).sort(), [...names].sort());
+// The native module's eight, the very functions, and the helpers written on top of them.
+const helpers = ['startFileDrag', 'writeFileFromStream', 'windowNumberOf'];
+assert.deepEqual(Object.getOwnPropertyNames(drag).sort(), [...names, ...helpers].sort());
+const native = require(require.resolve('kestrovan-file-promise-drag/package.json').replace(/package\.json$/, 'prebuilds/linux-x64/kestrovan_file_promise_drag.node'));
+for (const name of names) assert.equal(drag[name], native[name], name);
+assert.equal(drag.windowNumberOf({ getMediaSourceId: () => 'window:123:0' }), 123);
 assert.ok(require.resolve('kestrovan-file-promise-drag').includes('node_modules/kestrovan-file-promise-drag/'));
 for (const name of names) assert.equal(typeof drag[name](), 'boolean', name);
 const { sidecarPath } = require('kestrovan-drag-dropzone-sidecar');
@@ -92,10 +98,24 @@ assert.deepEqual(desktop.log(), ['[KestrovanNativeFilePromise] completePromiseWr
 console.log('test-package: CommonJS: the installed packages load their prebuilds, functions and sidecar');
 JS
 
+env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_SESSION_TYPE node - <<'JS'
+const assert = require('node:assert/strict');
+const { startDropzoneSidecar } = require('kestrovan-drag-dropzone-sidecar');
+const primaryDisplayBounds = { x: 0, y: 0, width: 1440, height: 900 };
+assert.throws(() => startDropzoneSidecar({ trayFrame: { x: 0, y: 0, width: NaN, height: 30 }, primaryDisplayBounds }), TypeError);
+const sidecar = startDropzoneSidecar({ trayFrame: { x: 1200, y: 0, width: 24, height: 30 }, primaryDisplayBounds });
+const seen = [];
+sidecar.on('error', (error) => seen.push(error.message)).on('exit', (code) => {
+  assert.deepEqual(seen, ['[KestrovanDragDropzone] Sidecar failed: Cannot open the X display: DISPLAY is not set.']);
+  assert.equal(code, 1);
+  console.log('test-package: startDropzoneSidecar starts the installed program and reports its failure line');
+});
+JS
+
 cat > esm.mjs <<'JS'
 import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
-import drag, { startPromiseDrag, completePromiseWrite, installNavigationEventMonitor } from 'kestrovan-file-promise-drag';
+import drag, { startPromiseDrag, completePromiseWrite, installNavigationEventMonitor, windowNumberOf } from 'kestrovan-file-promise-drag';
 import sidecar, { sidecarPath } from 'kestrovan-drag-dropzone-sidecar';
 import { load } from 'kestrovan-file-promise-drag/desktop-sim';
 
@@ -104,6 +124,8 @@ assert.equal(drag, require('kestrovan-file-promise-drag'), 'one native module fo
 assert.equal(startPromiseDrag, drag.startPromiseDrag);
 assert.equal(completePromiseWrite('no such token'), false);
 assert.equal(typeof installNavigationEventMonitor, 'function');
+assert.equal(windowNumberOf, drag.windowNumberOf);
+assert.equal(windowNumberOf(null), 0);
 assert.equal(sidecarPath, sidecar.sidecarPath);
 assert.equal(sidecarPath(), require('kestrovan-drag-dropzone-sidecar').sidecarPath());
 assert.equal(typeof load, 'function');
@@ -117,8 +139,9 @@ node consumer-drag.js
 # ---- a consumer's TypeScript ------------------------------------------------------
 cat > usage.ts <<'TS'
 import { startPromiseDrag, completePromiseWrite, installNavigationEventMonitor, type PromiseDragItem, type PromiseWriteRequest } from 'kestrovan-file-promise-drag';
-import { sidecarPath } from 'kestrovan-drag-dropzone-sidecar';
+import { sidecarPath, startDropzoneSidecar } from 'kestrovan-drag-dropzone-sidecar';
 import { load, type DropOutcome } from 'kestrovan-file-promise-drag/desktop-sim';
+import { startFileDrag, writeFileFromStream, type FileWrite } from 'kestrovan-file-promise-drag';
 
 const path: string = sidecarPath();
 const items: readonly PromiseDragItem[] = [{ promiseId: 'p', kind: 'file', suggestedName: 'a.txt' }];
@@ -136,17 +159,24 @@ installNavigationEventMonitor(() => undefined);
 installNavigationEventMonitor(async (direction) => direction === 'back');
 // @ts-expect-error: kind is "file" or "directory".
 startPromiseDrag({ sessionId: 's', items: [{ promiseId: 'p', kind: 'folder', suggestedName: 'a' }] }, () => {});
+startDropzoneSidecar({ trayFrame: { x: 0, y: 0, width: 24, height: 24 } }).on('exit', (code: number | null) => void code);
 const outcomes: DropOutcome[] = load().dropOutcomes();
 void [path, ok, outcomes];
+// The write helper, its writer awaiting the stream helper.
+startFileDrag({ sessionId: 's', items }, async ({ destinationPath, progress, signal }: FileWrite) => {
+  const written: number = await writeFileFromStream(destinationPath, (async function* () { yield 'text'; })(), { progress, signal });
+  void written;
+});
 TS
 cat > usage.mts <<'TS'
-import drag, { startPromiseDrag, type PromiseDragRequest } from 'kestrovan-file-promise-drag';
+import drag, { startPromiseDrag, windowNumberOf, type PromiseDragRequest } from 'kestrovan-file-promise-drag';
 import sidecar, { sidecarPath } from 'kestrovan-drag-dropzone-sidecar';
 
 const request: PromiseDragRequest = { sessionId: 's', items: [{ promiseId: 'p', kind: 'directory', suggestedName: 'd' }] };
 const started: boolean = startPromiseDrag(request, () => {}) && drag.disarmPromiseDrag();
 const same: boolean = sidecar.sidecarPath === sidecarPath;
-void [started, same];
+const windowNumber: number = windowNumberOf(null) + drag.windowNumberOf({});
+void [started, same, windowNumber];
 TS
 tsc="$root/node_modules/typescript/bin/tsc"
 cat > tsconfig.node16.json <<'JSON'

@@ -1,9 +1,10 @@
 // Type declarations for kestrovan-file-promise-drag.
 //
-// Every function answers with a boolean and never throws of its own (an
+// Every native function answers with a boolean and never throws of its own (an
 // exception thrown by one of your callbacks while the addon is calling it
 // still reaches you). Call them only from the Electron main process's main
-// thread.
+// thread. The helpers written on them in JavaScript (startFileDrag,
+// writeFileFromStream, at the end) each say what they throw or reject with.
 
 /** One promised file or folder of a drag. */
 export interface PromiseDragItem {
@@ -39,7 +40,36 @@ export interface PromiseDragRequest {
   windowNumber?: number;
   /** An image file shown as the drag icon; the system icon of the first item's type when absent, empty or unreadable. */
   iconPath?: string;
+  /**
+   * Called once when the drag ends (dropped or cancelled). Absent or
+   * undefined: nothing is called; anything else that is not a function
+   * refuses the drag.
+   */
+  onEnded?: PromiseDragEndedCallback;
 }
+
+/** How a drag ended, as onEnded receives it. */
+export interface PromiseDragEnded {
+  /**
+   * The drag operation the drop was accepted with: 1 (copy) when a drop
+   * target took it, 0 when nothing accepted the drop (cancelled, or dropped
+   * where nothing takes files). Promised writes may still be requested and
+   * completed after this.
+   */
+  operation: number;
+  /** Where the drag ended, in screen coordinates with the origin at the bottom left of the primary display, y up (not Electron's top-left). */
+  screenPoint: { x: number; y: number };
+}
+
+/**
+ * Called once, with `this` undefined, when the drag's session ends: after the
+ * "dragging session ended" log line, and never after the environment that
+ * started the drag has ended. Its result is ignored. It is let go of right
+ * after its call (or with the drag, when the drag never ends). An exception it
+ * throws becomes an uncaught exception of the process and changes nothing
+ * else. It may call the other exports.
+ */
+export type PromiseDragEndedCallback = (ended: PromiseDragEnded) => void;
 
 /** What your write callback receives when a drop target asks for a promised file. */
 export interface PromiseWriteRequest {
@@ -129,9 +159,10 @@ export function updatePromiseWriteProgress(completionToken: string, fractionComp
  * badged image for all items and offering the copy operation. True once the
  * drag has begun; false (keeping nothing, with one log line saying why) for a
  * missing or empty sessionId, items that are not a non-empty array of valid
- * items, no source window with a content view, the left button not held, or no
- * event to begin the drag with. The write callback is kept until the drag has
- * ended and its writes are complete.
+ * items, an onEnded that is present but not a function, no source window with
+ * a content view, the left button not held, or no event to begin the drag
+ * with. The write callback is kept until the drag has ended and its writes are
+ * complete.
  */
 export function startPromiseDrag(request: PromiseDragRequest, writeCallback: PromiseWriteCallback): boolean;
 
@@ -151,3 +182,123 @@ export function completePromiseWrite(completionToken: string, errorMessage?: str
  * the monitor is installed.
  */
 export function installNavigationEventMonitor(callback: NavigationCallback): boolean;
+
+// ---- Helpers written on the eight functions ---------------------------------
+
+/**
+ * The AbortSignal of this runtime's declarations (the DOM's or @types/node's);
+ * a minimal shape where neither is declared.
+ */
+export type WriterAbortSignal = typeof globalThis extends { AbortSignal: { prototype: infer S } }
+  ? S
+  : { readonly aborted: boolean; addEventListener(type: 'abort', listener: () => void): void; removeEventListener(type: 'abort', listener: () => void): void };
+
+/** What startFileDrag's writer receives for each promised file a drop target asks for. */
+export interface FileWrite {
+  /** The drag's sessionId, as passed to startFileDrag. */
+  sessionId: string;
+  /** The item's promiseId. */
+  promiseId: string;
+  /** The item's kind: create a file at destinationPath, or a folder there with its contents. */
+  kind: 'file' | 'directory';
+  /** Where to write: the name the drop target chose, which may differ from suggestedName ("report 2.pdf"). */
+  destinationPath: string;
+  /** The item's suggestedName, as it was when startFileDrag was called. */
+  suggestedName: string;
+  /**
+   * Reports the write's progress (a fraction, 0...1) through
+   * updatePromiseWriteProgress. True when taken; false, doing nothing, once the
+   * write is complete or for a fraction that is not a number.
+   */
+  progress: (fraction: number) => boolean;
+  /**
+   * Aborted when the write can no longer be answered (a progress report found
+   * that the addon answered it itself, as it does when the drag session goes
+   * away). Undefined where the runtime has no AbortController (Node 14).
+   */
+  signal: WriterAbortSignal | undefined;
+}
+
+/**
+ * Writes one promised file (or folder). Return a promise (an async function
+ * does): its fulfilment completes the write with success, its rejection
+ * completes it with a failure whose message is the error's. Any other value is
+ * success at once.
+ */
+export type FileWriter = (write: FileWrite) => unknown;
+
+/**
+ * Begins a drag as startPromiseDrag does, with the same request, and answers
+ * what it answers. Each write request is handed to `writer`, called with
+ * `this` undefined; the write is completed exactly once when the writer's
+ * promise settles: success when it fulfils, a failure with the error's message
+ * when it rejects or the writer throws (a rejection with no message, or an
+ * empty one, fails with "The file could not be written."). No rejection is
+ * left unhandled. Remove a partial file yourself (writeFileFromStream does).
+ *
+ * Throws a TypeError, starting nothing, when `writer` is not a function.
+ */
+export function startFileDrag(request: PromiseDragRequest, writer: FileWriter): boolean;
+
+/** A web ReadableStream of bytes, as far as writeFileFromStream reads it. */
+export interface ByteStreamReaderSource {
+  getReader(): { read(): Promise<{ done: boolean; value?: unknown }>; cancel(reason?: unknown): Promise<void> };
+}
+
+/** A fetch Response (or one shaped like it), as far as writeFileFromStream reads it. */
+export interface ResponseSource {
+  readonly ok: boolean;
+  readonly status: number;
+  readonly statusText?: string;
+  readonly headers: { get(name: string): string | null };
+  readonly body: ByteStreamReaderSource | AsyncIterable<unknown> | null;
+}
+
+/**
+ * What writeFileFromStream reads: a Node readable stream (an http response
+ * included: its status is checked and its Content-Length is its size), any
+ * async iterable of chunks, a web ReadableStream, or a fetch Response. Chunks
+ * are Buffers, other Uint8Arrays or ArrayBuffer views, ArrayBuffers, or strings
+ * (written as UTF-8).
+ */
+export type WriteSource = AsyncIterable<unknown> | ByteStreamReaderSource | ResponseSource;
+
+export interface WriteFileOptions {
+  /**
+   * Called with the fraction written (0...1), each time it changes, when the
+   * size is known; with 1 once the file is complete (whatever the size). Pass
+   * a FileWrite's `progress` to show it on the drop target.
+   */
+  progress?: ((fraction: number) => unknown) | null;
+  /** Aborts the write: the file is removed and the promise rejects with an AbortError. */
+  signal?: { readonly aborted: boolean; addEventListener(type: 'abort', listener: () => void, options?: { once?: boolean }): void; removeEventListener(type: 'abort', listener: () => void): void } | null;
+  /**
+   * The number of bytes to expect. Otherwise a Response's (or http
+   * response's) Content-Length, unless a content coding makes it count other
+   * bytes than the body gives. With no size known, progress is reported only
+   * at the end.
+   */
+  size?: number | null;
+}
+
+/**
+ * Writes one new file at `destinationPath` from `source`, and resolves with
+ * the number of bytes written. The file is created exclusively: a file already
+ * there is left untouched and the promise rejects (EEXIST). On any failure (the
+ * source fails, a response is not ok, a chunk is not bytes, the disk is full,
+ * `progress` throws, the signal aborts) the file it created is removed and the
+ * promise rejects with the error. A response that is not ok fails with "The
+ * server answered <status> <statusText>". Arguments of the wrong type reject
+ * with a TypeError.
+ */
+export function writeFileFromStream(destinationPath: string, source: WriteSource, options?: WriteFileOptions): Promise<number>;
+
+/**
+ * The window number of an Electron BrowserWindow, for the functions above that
+ * take one: the id in its `getMediaSourceId()` ("window:<id>:<n>"), which on
+ * macOS is the NSWindow's windowNumber. 0 (so the key window is used) when it
+ * cannot tell: not an object, no such method, the method throws (a destroyed
+ * window), or the text is not of that shape or its id not a window id (1 to
+ * 4294967295). Never throws. Pass the window itself, not its `id`.
+ */
+export function windowNumberOf(browserWindow: unknown): number;

@@ -1,7 +1,7 @@
-// kestrovan-file-promise-drag as an ES module: the same eight functions as the
-// CommonJS entry (one native module, loaded once), as named exports and as the
-// default export. Node cannot see the native module's names from CommonJS, so
-// they are listed here.
+// kestrovan-file-promise-drag as an ES module: the same eight functions and
+// helpers as the CommonJS entry (one native module, loaded once), as named
+// exports and as the default export. Node cannot see the entry's names from
+// CommonJS, so they are listed here.
 import { createRequire } from 'module';
 
 const require = createRequire(import.meta.url);
@@ -15,4 +15,7 @@ export const updatePromiseWriteProgress = addon.updatePromiseWriteProgress;
 export const startPromiseDrag = addon.startPromiseDrag;
 export const completePromiseWrite = addon.completePromiseWrite;
 export const installNavigationEventMonitor = addon.installNavigationEventMonitor;
+export const startFileDrag = addon.startFileDrag;
+export const writeFileFromStream = addon.writeFileFromStream;
+export const windowNumberOf = addon.windowNumberOf;
 export default addon;

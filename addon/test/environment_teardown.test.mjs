@@ -2,7 +2,7 @@
 // lives on (the host quitting, a worker ending). A worker that stands for the
 // host's main thread leaves a drag with an open write, a drop whose write
 // request is still to come, an idle check, the window-exit arming and all
-// three monitors behind; once its environment has ended, every open write has
+// three monitors behind (and the running drag's onEnded); once its environment has ended, every open write has
 // been answered, every progress withdrawn, every monitor removed, and
 // whatever AppKit delivers later calls no JavaScript and touches nothing of
 // the ended environment.
@@ -31,7 +31,8 @@ const workerBody = `
   d.setPressedButtons(1);
   const record = (what) => parentPort.postMessage(what);
   addon.startPromiseDrag(
-    { sessionId: 'open-write', items: [{ promiseId: 'p1', kind: 'file', suggestedName: 'open.txt' }] },
+    { sessionId: 'open-write', items: [{ promiseId: 'p1', kind: 'file', suggestedName: 'open.txt' }],
+      onEnded: () => record('ended open-write') },
     (request) => record('write ' + request.promiseId));
   d.dropOnFolder(null, workerData.directory, { x: 700, y: 700 }, { endDrag: false });
   d.runMainQueue();

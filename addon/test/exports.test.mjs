@@ -33,13 +33,25 @@ describe('export table', () => {
     assert.equal(addon.disarmPromiseDrag, before);
   });
 
-  test('the package main hands the native module on unchanged', () => {
+  test('the package main hands on the eight native functions themselves, beside its helpers, held alike', async () => {
     // The main may resolve a prebuild or another local build than the one
     // under test: compare it with the binary it resolves.
     const main = require('../js/index.js');
     const loaded = require(require('../js/binding.js').findBinary('kestrovan_file_promise_drag'));
-    assert.equal(main, loaded, 'the very module object, with no wrapper');
-    for (const name of exportNames) assert.equal(typeof main[name], 'function');
+    for (const name of exportNames) assert.equal(main[name], loaded[name], `${name}: the very native function`);
+    assert.deepEqual(Object.getOwnPropertyNames(loaded).sort(), [...exportNames].sort(), 'the native table is left as it is');
+    const helpers = ['startFileDrag', 'writeFileFromStream', 'windowNumberOf'];
+    assert.deepEqual(Object.getOwnPropertyNames(main).sort(), [...exportNames, ...helpers].sort());
+    assert.deepEqual(Object.keys(main), [], 'enumeration lists none of them, as for the native table');
+    for (const name of [...exportNames, ...helpers]) {
+      const descriptor = Object.getOwnPropertyDescriptor(main, name);
+      assert.equal(typeof descriptor.value, 'function', name);
+      assert.equal(descriptor.writable, false, name);
+      assert.equal(descriptor.configurable, false, name);
+    }
+    const esm = await import('../js/index.mjs');
+    assert.equal(esm.default, main, 'the ES module entry is the same object');
+    for (const name of [...exportNames, ...helpers]) assert.equal(esm[name], main[name], `ESM ${name}`);
   });
 });
 

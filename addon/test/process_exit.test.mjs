@@ -43,6 +43,10 @@ for (const [how, ending] of [
      ${run}
      setTimeout(() => console.log('not reached'), 100);`,
   ]),
+  ['from inside onEnded', `addon.startPromiseDrag({ sessionId: 'exits', items: [{ promiseId: 'q', kind: 'file', suggestedName: 'q.txt' }],
+       onEnded: () => process.exit(0) }, () => {});
+     d.endDrag(d.drags().at(-1).id, { x: 0, y: 0 }, 1);
+     console.log('not reached');`],
   ['from inside the navigation callback', `addon.installNavigationEventMonitor(() => process.exit(0));
      d.sendEvent({ type: 31, window: 101, deltaX: 1 });
      console.log('not reached');`],

@@ -2,7 +2,8 @@
 // A consumer's drag on the simulated desktop, through the installed packages:
 // arm the window exit, start the drag when the cursor leaves the window, drop
 // on a Finder-like folder, write the promised file with progress, complete it,
-// and let the session retire; then the sidecar's command-line failure path.
+// and let the session retire; then the sidecar's command-line failure path;
+// then the same drag through startFileDrag and writeFileFromStream.
 // Copied into a fresh project by scripts/test-package.sh and
 // scripts/test-node-matrix.sh and run there by each Node version, so it is
 // written for the oldest (14.17): CommonJS, plain module names.
@@ -11,6 +12,7 @@ const { spawnSync } = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
+const { Readable } = require('stream');
 
 const drag = require('kestrovan-file-promise-drag');
 const desktop = require('kestrovan-file-promise-drag/desktop-sim').load();
@@ -60,4 +62,40 @@ const sidecar = spawnSync(sidecarPath(), [], { encoding: 'utf8' });
 assert.strictEqual(sidecar.status, 2);
 assert.strictEqual(sidecar.stderr, '[KestrovanDragDropzone] Sidecar failed: Missing --tray-frame x,y,width,height.\n');
 
-console.log(`node ${process.version}: drag completed (letter.txt written, drop target answered success, session retired); sidecar ran`);
+// The helpers: an async writer streams the file; its promise completes the write.
+const helperFolder = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-consumer-'));
+desktop.setPressedButtons(1);
+let helped = 0;
+const helperStarted = drag.startFileDrag(
+  { sessionId: 'consumer-helper', windowNumber: win.number, items: [{ promiseId: 'memo', kind: 'file', suggestedName: 'memo.txt' }] },
+  async (write) => {
+    helped++;
+    assert.strictEqual(write.suggestedName, 'memo.txt');
+    await drag.writeFileFromStream(write.destinationPath, Readable.from(['Dear ', 'helper,\n']), { size: 13, progress: write.progress });
+  },
+);
+assert.strictEqual(helperStarted, true, 'startFileDrag');
+desktop.dropOnFolder(null, helperFolder, desktop.mouseLocation());
+desktop.setPressedButtons(0);
+desktop.runMainQueue();
+
+(async () => {
+  // The writer's promise settles in later turns of the event loop.
+  const answered = () => desktop.dropOutcomes().length === 2 && desktop.dropOutcomes()[1].answers > 0;
+  for (let turn = 0; turn < 500 && !answered(); turn++) await new Promise((resolve) => setTimeout(resolve, 2));
+  assert.strictEqual(helped, 1, 'one writer call');
+  const helperOutcome = desktop.dropOutcomes()[1];
+  assert.strictEqual(helperOutcome.answers, 1);
+  assert.strictEqual(helperOutcome.outcome.success, true, JSON.stringify(helperOutcome));
+  assert.strictEqual(desktop.publishedProgress().length, 0, 'progress withdrawn');
+  desktop.advanceClock(31);
+  assert.ok(desktop.log().some((line) => line.includes('removing idle session sessionId=consumer-helper')), 'the helper session retired');
+  assert.deepStrictEqual(desktop.violations(), []);
+  assert.strictEqual(fs.readFileSync(path.join(helperFolder, 'memo.txt'), 'utf8'), 'Dear helper,\n');
+  fs.rmSync(helperFolder, { recursive: true, force: true });
+
+  console.log(`node ${process.version}: drag completed (letter.txt written, drop target answered success, session retired); sidecar ran; startFileDrag wrote memo.txt`);
+})().catch((error) => {
+  console.error(error);
+  process.exitCode = 1;
+});

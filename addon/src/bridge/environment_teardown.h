@@ -11,7 +11,8 @@
 //   released, never called);
 // - the navigation callback it installed is released and the navigation
 //   monitor removed; the scroll-forwarding monitor it installed is removed;
-// - its drag sessions leave the registry with their write callbacks released:
+// - its drag sessions leave the registry with their write and drag-ended
+//   callbacks released (a drag-ended callback is then never called):
 //   each still-open write is answered NATIVE_DOWNLOAD_PROMISE_CALLBACK_FAILED
 //   and its progress withdrawn, and later deliveries and idle checks find no
 //   session and do nothing.

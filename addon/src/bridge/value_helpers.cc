@@ -99,6 +99,16 @@ std::optional<int64_t> intProperty(napi_env env, napi_value object, const std::s
   return result;
 }
 
+FunctionPropertyReading functionProperty(napi_env env, napi_value object, const std::string& key) {
+  using State = FunctionPropertyReading::State;
+  auto value = propertyValue(env, object, key);
+  if (!value) return {};
+  napi_valuetype type;
+  if (napi_typeof(env, *value, &type) != napi_ok || type == napi_undefined) return {};
+  if (type != napi_function) return {State::kNotFunction, nullptr};
+  return {State::kFunction, *value};
+}
+
 bool setStringProperty(napi_env env, napi_value object, const std::string& key,
                        const std::string& value) {
   if (!isObject(env, object)) return false;
@@ -108,6 +118,15 @@ bool setStringProperty(napi_env env, napi_value object, const std::string& key,
   }
   return withoutPendingException(env, [&] {
            return napi_set_named_property(env, object, key.c_str(), string);
+         }) == napi_ok;
+}
+
+bool setNumberProperty(napi_env env, napi_value object, const std::string& key, double value) {
+  if (!isObject(env, object)) return false;
+  napi_value number;
+  if (napi_create_double(env, value, &number) != napi_ok) return false;
+  return withoutPendingException(env, [&] {
+           return napi_set_named_property(env, object, key.c_str(), number);
          }) == napi_ok;
 }
 

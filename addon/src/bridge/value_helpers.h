@@ -28,9 +28,22 @@ std::optional<std::string> wholeStringProperty(napi_env env, napi_value object,
 // the property and it holds a number.
 std::optional<int64_t> intProperty(napi_env env, napi_value object, const std::string& key);
 
+// What an object holds under a key for an optional function: absent when it
+// lacks the property or it holds undefined (or it cannot be read), a function,
+// or anything else.
+struct FunctionPropertyReading {
+  enum class State { kAbsent, kFunction, kNotFunction };
+  State state = State::kAbsent;
+  napi_value function = nullptr;  // set for kFunction only
+};
+FunctionPropertyReading functionProperty(napi_env env, napi_value object, const std::string& key);
+
 // Sets a string property (cut at an embedded NUL); true when it was set.
 bool setStringProperty(napi_env env, napi_value object, const std::string& key,
                        const std::string& value);
+
+// Sets a number property; true when it was set.
+bool setNumberProperty(napi_env env, napi_value object, const std::string& key, double value);
 
 // Clears an exception that JavaScript run by a value read (a getter, a Proxy
 // trap) left pending. Never used after calling a callback: those exceptions

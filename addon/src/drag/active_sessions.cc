@@ -58,7 +58,7 @@ void endDragSessions(napi_env env) {
     if (session->environment() == env) ending.push_back(session);
   }
   for (const auto& session : ending) {
-    session->releaseWriteCallback();
+    session->releaseCallbacks();
     removeFromActiveSessions(session.get());
   }
   // The sessions' teardown runs as `ending` goes: each open write is answered

@@ -88,17 +88,21 @@ class RetiredDragSessionClient final : public port::DragSessionClient {
 
 FilePromiseDragSession::FilePromiseDragSession(std::string sessionId,
                                                StoredCallbackPtr writeCallback,
+                                               StoredCallbackPtr endedCallback,
                                                int64_t expectedWriteCount)
     : writeCallback_(std::move(writeCallback)),
+      endedCallback_(std::move(endedCallback)),
       sessionId_(std::move(sessionId)),
       expectedWriteCount_(expectedWriteCount) {
   nativeLogLine("session init sessionId=", sessionId_, " expectedWriteCount=", expectedWriteCount_);
 }
 
 std::shared_ptr<FilePromiseDragSession> FilePromiseDragSession::create(
-    std::string sessionId, StoredCallbackPtr writeCallback, int64_t expectedWriteCount) {
-  std::shared_ptr<FilePromiseDragSession> session(new FilePromiseDragSession(
-      std::move(sessionId), std::move(writeCallback), expectedWriteCount));
+    std::string sessionId, StoredCallbackPtr writeCallback, int64_t expectedWriteCount,
+    StoredCallbackPtr endedCallback) {
+  std::shared_ptr<FilePromiseDragSession> session(
+      new FilePromiseDragSession(std::move(sessionId), std::move(writeCallback),
+                                 std::move(endedCallback), expectedWriteCount));
   session->peer_ = port::makeDragSessionPeer(
       session, std::make_shared<RetiredDragSessionClient>(session->sessionId_));
   return session;
@@ -109,6 +113,7 @@ FilePromiseDragSession::~FilePromiseDragSession() {
                 " pendingCompletions=", pendingCompletions(),
                 " requestedWriteCount=", requestedWriteCount_, " dragEnded=", dragEnded_);
   writeCallback_.reset();
+  endedCallback_.reset();
   // A write still open can no longer be delivered or completed: answer its
   // drop target now, once, with the callback-failed error, and withdraw its
   // progress. The handlers go to the platform only; nothing here calls
@@ -186,8 +191,9 @@ void FilePromiseDragSession::filePromiseProviderWritePromiseToURL(
   });
 }
 
-void FilePromiseDragSession::releaseWriteCallback() {
+void FilePromiseDragSession::releaseCallbacks() {
   if (writeCallback_) writeCallback_->release();
+  if (endedCallback_) endedCallback_->release();
 }
 
 void FilePromiseDragSession::deliverWriteRequest(const PromiseItem& item,
@@ -246,7 +252,42 @@ void FilePromiseDragSession::draggingSessionEndedAtPoint(port::Point screenPoint
                 " screenPoint=(", oneDecimal(screenPoint.x), ", ", oneDecimal(screenPoint.y),
                 ") requestedWriteCount=", requestedWriteCount_,
                 " pendingCompletions=", pendingCompletions());
+  reportEnded(screenPoint, operation);
   finishIfIdleSoon();
+}
+
+void FilePromiseDragSession::reportEnded(port::Point screenPoint, uint64_t operation) {
+  // Marked before the call, so it is called once whatever JavaScript does
+  // meanwhile; kept in the session until the call returns, so an environment
+  // ending during the call still releases it (and it is let go of once).
+  // `self`: whatever the callback sets off, this session outlives the call.
+  if (endedReported_ || !endedCallback_ || endedCallback_->env() == nullptr) return;
+  endedReported_ = true;
+  std::shared_ptr<FilePromiseDragSession> self = shared_from_this();
+  StoredCallback& callback = *endedCallback_;
+  napi_env env = callback.env();
+  napi_handle_scope scope = nullptr;
+  if (napi_open_handle_scope(env, &scope) != napi_ok) {
+    endedCallback_.reset();
+    return;
+  }
+  napi_value ended = nullptr;
+  napi_value point = nullptr;
+  const bool built = napi_create_object(env, &ended) == napi_ok &&
+                     napi_create_object(env, &point) == napi_ok &&
+                     setNumberProperty(env, point, "x", screenPoint.x) &&
+                     setNumberProperty(env, point, "y", screenPoint.y) &&
+                     setNumberProperty(env, ended, "operation", static_cast<double>(operation)) &&
+                     napi_set_named_property(env, ended, "screenPoint", point) == napi_ok;
+  if (!built) {
+    nativeLogLine("failed to create JS drag-ended payload sessionId=", sessionId_);
+  } else {
+    // A throw becomes an uncaught exception of the process (js_call.h);
+    // nothing else depends on the call.
+    callback.call(1, &ended, nullptr);
+  }
+  napi_close_handle_scope(env, scope);
+  endedCallback_.reset();
 }
 
 // ---- Own operations -----------------------------------------------------------

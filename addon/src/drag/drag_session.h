@@ -1,14 +1,16 @@
 // FilePromiseDragSession: one per begun drag. For its drag it is the dragging
 // source and the delegate of every file-promise provider the drag carries (the
 // platform reaches it through its peer, see port/dragging.h). It owns the
-// JavaScript write-request callback's reference and the bookkeeping of its
-// open writes.
+// JavaScript write-request callback's reference, the optional drag-ended
+// callback's (the request's onEnded), and the bookkeeping of its open writes.
 //
 // Lifetime: activeSessions (active_sessions.h) holds it from just before its
 // drag begins until an idle check finds the drag ended and no write open, or
 // until the environment of its callback ends. Delayed blocks hold it weakly.
-// Its teardown deletes the callback reference, exactly once (or the ending
-// environment's teardown has released it already).
+// Its teardown deletes the callback references, exactly once each (or the
+// ending environment's teardown has released them already). The drag-ended
+// callback is called at most once, at the end of the drag, and let go of
+// right after that call.
 #pragma once
 
 #include <node_api.h>
@@ -35,12 +37,14 @@ class FilePromiseDragSession final : public port::DragSessionClient,
   // Passes an optional error on to the completion handler AppKit supplied.
   using CompletionFunction = std::function<void(const std::optional<port::PromiseError>& error)>;
 
-  // Takes ownership of the write callback and writes the construction line.
+  // Takes ownership of the write callback and of the drag-ended callback
+  // (none when the request has no onEnded) and writes the construction line.
   static std::shared_ptr<FilePromiseDragSession> create(std::string sessionId,
                                                         StoredCallbackPtr writeCallback,
-                                                        int64_t expectedWriteCount);
+                                                        int64_t expectedWriteCount,
+                                                        StoredCallbackPtr endedCallback = nullptr);
 
-  // Teardown: its line, then the callback reference is deleted. A write still
+  // Teardown: its line, then the callback references are deleted. A write still
   // open is answered here with the callback-failed error and its progress
   // withdrawn, so no drop target waits for an answer that can no longer come.
   ~FilePromiseDragSession() override;
@@ -61,6 +65,7 @@ class FilePromiseDragSession final : public port::DragSessionClient,
   uint64_t draggingSessionSourceOperationMaskForDraggingContext(
       port::DraggingContext context) override;
   bool ignoreModifierKeysForDraggingSession() override;
+  // The end line, the drag-ended callback (once, if any), the idle check.
   void draggingSessionEndedAtPoint(port::Point screenPoint, uint64_t operation) override;
 
   // One dragging item per item, in order, all showing one shared drag image;
@@ -95,9 +100,10 @@ class FilePromiseDragSession final : public port::DragSessionClient,
 
   // The environment of the write callback; none once it has been released.
   napi_env environment() const { return writeCallback_ ? writeCallback_->env() : nullptr; }
-  // The environment is ending: the write callback is released now, and never
-  // called. (The caller then takes the session out of the registry.)
-  void releaseWriteCallback();
+  // The environment is ending: the write and drag-ended callbacks are
+  // released now, and never called. (The caller then takes the session out
+  // of the registry.)
+  void releaseCallbacks();
 
   const std::string& sessionId() const { return sessionId_; }
   // The object the platform holds as this session's source and delegate.
@@ -107,17 +113,21 @@ class FilePromiseDragSession final : public port::DragSessionClient,
 
  private:
   FilePromiseDragSession(std::string sessionId, StoredCallbackPtr writeCallback,
-                         int64_t expectedWriteCount);
+                         StoredCallbackPtr endedCallback, int64_t expectedWriteCount);
 
   bool isIdle() const { return completionHandlersByToken_.empty() && dragEnded_; }
 
   // Hands one accepted write request to JavaScript (a main-queue block).
   void deliverWriteRequest(const PromiseItem& item, const std::string& destinationPath,
                            const std::string& token);
+  // Calls the drag-ended callback with { operation, screenPoint: { x, y } },
+  // then lets go of it; nothing when there is none.
+  void reportEnded(port::Point screenPoint, uint64_t operation);
   // Removes the token's progress and hands it over; none when it has none.
   port::ProgressPtr takeProgress(const std::string& token);
 
   StoredCallbackPtr writeCallback_;
+  StoredCallbackPtr endedCallback_;  // none: no onEnded, or already called
   std::string sessionId_;
   int64_t expectedWriteCount_;
   // One entry per open write, under its completion token; progressByToken_
@@ -126,6 +136,7 @@ class FilePromiseDragSession final : public port::DragSessionClient,
   std::map<std::string, port::ProgressPtr> progressByToken_;
   int64_t requestedWriteCount_ = 0;
   bool dragEnded_ = false;
+  bool endedReported_ = false;  // the drag-ended callback's one call is made
 
   port::DragSessionPeerPtr peer_;
 };

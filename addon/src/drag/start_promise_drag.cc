@@ -1,10 +1,10 @@
 // startPromiseDrag: validates a drag request and begins a drag of promised files.
 //
 // Nothing outlives a rejection but its log line: the items read are dropped,
-// and the callback reference is created only once every earlier test passed.
-// From the session's construction on, the session owns that reference; the one
-// later rejection (no start event) releases the unregistered session, whose
-// teardown deletes it.
+// and the callback references (the write callback's, and the request's
+// onEnded's when it has one) are created only once every earlier test passed.
+// From the session's construction on, the session owns them; a later
+// rejection releases the unregistered session, whose teardown deletes them.
 
 #include <cstdint>
 #include <memory>
@@ -72,6 +72,14 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
     return booleanResult(env, false);
   }
 
+  // The optional drag-ended callback: absent or undefined is no callback;
+  // anything else must be a function.
+  FunctionPropertyReading onEnded = functionProperty(env, request, "onEnded");
+  if (onEnded.state == FunctionPropertyReading::State::kNotFunction) {
+    nativeLogLine("startPromiseDrag rejected: onEnded is not a function");
+    return booleanResult(env, false);
+  }
+
   // 3, 4. The session id.
   std::optional<std::string> sessionIdText = stringProperty(env, request, "sessionId");
   if (!sessionIdText || sessionIdText->empty()) {
@@ -136,15 +144,22 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
   StoredCallbackPtr storedWriteCallback =
       StoredCallback::create(env, writeCallback, "KestrovanPromiseWriteRequest");
   if (!storedWriteCallback) return reject(env, sessionId, ": failed to retain callback");
+  StoredCallbackPtr storedEndedCallback;
+  if (onEnded.state == FunctionPropertyReading::State::kFunction) {
+    storedEndedCallback =
+        StoredCallback::create(env, onEnded.function, "KestrovanPromiseDragEnded");
+    if (!storedEndedCallback) return reject(env, sessionId, ": failed to retain callback");
+  }
 
   // 12.
   std::optional<std::string> iconPath = stringProperty(env, request, "iconPath");
   nativeLogLine("startPromiseDrag preparing AppKit drag sessionId=", sessionId,
                 " iconPath=", iconPath, " windowNumber=", window->windowNumber());
 
-  // 13. From here the session owns the reference.
+  // 13. From here the session owns the references.
   std::shared_ptr<FilePromiseDragSession> session = FilePromiseDragSession::create(
-      sessionId, std::move(storedWriteCallback), static_cast<int64_t>(items.size()));
+      sessionId, std::move(storedWriteCallback), static_cast<int64_t>(items.size()),
+      std::move(storedEndedCallback));
 
   // 14. The start event.
   port::EventPtr event = currentDragEvent(window);

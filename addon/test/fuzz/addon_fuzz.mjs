@@ -139,6 +139,7 @@ function makeFuzzer(seed) {
     const r = { sessionId: chance(0.9) ? `s${int(4)}` : value(depth + 1), items: items(depth) };
     if (chance(0.5)) r.windowNumber = chance(0.7) ? pick(state.windows.length ? state.windows : [101]) : pick(numbers);
     if (chance(0.2)) r.iconPath = pick(['', '/tmp/none.png', value(depth + 1)]);
+    if (chance(0.3)) r.onEnded = chance(0.8) ? endedCallback(depth) : value(depth + 1);
     if (chance(0.1)) return trapObject(r);
     if (chance(0.05)) return proxy(r);
     return r;
@@ -164,6 +165,28 @@ function makeFuzzer(seed) {
         return addon.completePromiseWrite(payload.completionToken, 'twice'); // a second completion
       }
       return received.length;
+    };
+  }
+
+  // An onEnded: checks it is called at most once, as the addon promises, and
+  // then throws, re-enters the addon or returns. What it asserts surfaces as
+  // an uncaught exception that is no fuzz trap.
+  function endedCallback(depth) {
+    const body = int(3);
+    let calls = 0;
+    return function (...received) {
+      calls++;
+      outcomes.set('onEnded called', (outcomes.get('onEnded called') ?? 0) + 1);
+      assert.equal(calls, 1, 'onEnded called more than once');
+      assert.equal(this, undefined);
+      assert.equal(received.length, 1);
+      const [ended] = received;
+      assert.deepEqual(Object.keys(ended), ['operation', 'screenPoint']);
+      assert.ok([0, 1].includes(ended.operation), `onEnded operation ${ended.operation}`);
+      assert.equal(typeof ended.screenPoint.x, 'number');
+      if (body === 0) throw new FuzzTrap('onEnded');
+      if (body === 1 && depth < 2) return callExport(depth + 1);
+      return undefined;
     };
   }
 

@@ -1,7 +1,7 @@
 // Type-checked against the package's declarations (never run): the calls an
 // Electron main process makes, and a few it must not be able to make.
 import * as drag from '../../js/index';
-import type { PromiseDragRequest, PromiseWriteRequest } from '../../js/index';
+import type { FileWrite, PromiseDragEnded, PromiseDragRequest, PromiseWriteRequest } from '../../js/index';
 import { load } from '../../backends/sim/control/index';
 import type { DropOutcome, PublishedProgress } from '../../backends/sim/control/index';
 
@@ -31,16 +31,61 @@ const disarmed: boolean = drag.disarmPromiseDrag();
 const navigation: boolean = drag.installNavigationEventMonitor((direction) => direction === 'back');
 const scrolling: boolean = drag.installDragRegionScrollForwarding();
 const feedback: boolean = drag.performAlignmentFeedback();
-void [started, armed, disarmed, navigation, scrolling, feedback];
+// The window number of an Electron BrowserWindow (anything else answers 0).
+const windowNumber: number = drag.windowNumberOf({ getMediaSourceId: () => 'window:42:0' });
+drag.startPromiseDrag({ ...request, windowNumber: drag.windowNumberOf(undefined) }, () => {});
+void [started, armed, disarmed, navigation, scrolling, feedback, windowNumber];
 
+// The end of the drag: the operation (0 when nothing accepted it) and the point.
+drag.startPromiseDrag({ ...request, onEnded: (ended: PromiseDragEnded) => {
+  const dropped: boolean = ended.operation !== 0;
+  const x: number = ended.screenPoint.x + ended.screenPoint.y;
+  void [dropped, x];
+} }, () => {});
+drag.startPromiseDrag({ ...request, onEnded: undefined }, () => {});
+// @ts-expect-error onEnded is a function
+drag.startPromiseDrag({ ...request, onEnded: 'done' }, () => {});
+// @ts-expect-error onEnded receives the ended drag, not a string
+drag.startPromiseDrag({ ...request, onEnded: (ended: string) => ended }, () => {});
 // @ts-expect-error kind is exactly "file" or "directory"
 drag.startPromiseDrag({ sessionId: 's', items: [{ promiseId: 'p', kind: 'folder', suggestedName: 'x' }] }, () => {});
 // @ts-expect-error the write callback is required
 drag.startPromiseDrag(request);
 // @ts-expect-error the navigation direction is "back" or "forward"
 drag.installNavigationEventMonitor((direction: 'up') => direction);
+// @ts-expect-error windowNumberOf answers a number
+const notText: string = drag.windowNumberOf(null);
 // @ts-expect-error a token is a string
 drag.completePromiseWrite(7);
+void notText;
+
+// The write helper: an async writer, progress, the signal where the runtime has one.
+const helped: boolean = drag.startFileDrag(request, async (write: FileWrite) => {
+  const kind: 'file' | 'directory' = write.kind;
+  const name: string = write.suggestedName;
+  const taken: boolean = write.progress(0.5);
+  const aborted: boolean = write.signal !== undefined && write.signal.aborted;
+  const signal: AbortSignal | undefined = write.signal;
+  void [kind, name, taken, aborted, signal];
+  const response = await fetch(`https://files.example.com/${write.promiseId}`, { signal });
+  const bytes: number = await drag.writeFileFromStream(write.destinationPath, response, { progress: write.progress, signal });
+  const chunks = async function* () {
+    yield new Uint8Array([1, 2]);
+  };
+  await drag.writeFileFromStream(write.destinationPath, chunks(), { size: 2 });
+  await drag.writeFileFromStream(write.destinationPath, new ReadableStream<Uint8Array>(), {});
+  void bytes;
+});
+drag.startFileDrag(request, () => undefined);
+// @ts-expect-error the writer is required
+drag.startFileDrag(request);
+// @ts-expect-error a fraction is a number
+drag.startFileDrag(request, (write) => write.progress('0.5'));
+void helped;
+// @ts-expect-error a size is a number of bytes
+void drag.writeFileFromStream('/tmp/a', new ReadableStream(), { size: '2' });
+// @ts-expect-error a plain array is not a stream
+void drag.writeFileFromStream('/tmp/a', [new Uint8Array(1)]);
 
 // The simulated desktop's drop targets and published progress.
 const desktop = load();
