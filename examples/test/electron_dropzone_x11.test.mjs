@@ -10,6 +10,7 @@ import readline from 'node:readline';
 import { fileURLToPath } from 'node:url';
 import { after, before, test } from 'node:test';
 
+import { startXvfb } from '../../sidecar/tests/js/xvfb.mjs';
 import { electronStub } from './electron_stub.mjs';
 
 const require = createRequire(import.meta.url);
@@ -36,22 +37,13 @@ const BESIDE_DROPZONE = [750, 100];
 const DRAG_START = [1000, 500];
 
 let xvfb;
-let display;
 before(async () => {
-  xvfb = spawn('/usr/bin/Xvfb', ['-displayfd', '1', '-screen', '0', `${SCREEN.width}x${SCREEN.height}x24`, '-nolisten', 'tcp', '-noreset'], {
-    stdio: ['ignore', 'pipe', 'ignore'],
-  });
-  const number = await new Promise((resolve) => readline.createInterface({ input: xvfb.stdout }).once('line', resolve));
-  display = `:${number}`;
+  xvfb = await startXvfb(SCREEN);
 });
-after(async () => {
-  const exited = new Promise((resolve) => xvfb.once('exit', resolve));
-  xvfb.kill('SIGTERM');
-  await exited;
-});
+after(() => xvfb.stop());
 
 const xEnvironment = () => {
-  const env = { ...process.env, DISPLAY: display };
+  const env = { ...process.env, DISPLAY: xvfb.display };
   delete env.WAYLAND_DISPLAY;
   delete env.XDG_SESSION_TYPE;
   return env;
@@ -92,7 +84,7 @@ function startSource() {
 test('the real sidecar opens the dropzone on a file drag toward the tray, closes it on leaving and on an outside click', async () => {
   // The sidecar is started by the app with this process's environment.
   const saved = { DISPLAY: process.env.DISPLAY, WAYLAND_DISPLAY: process.env.WAYLAND_DISPLAY, XDG_SESSION_TYPE: process.env.XDG_SESSION_TYPE };
-  Object.assign(process.env, { DISPLAY: display });
+  Object.assign(process.env, { DISPLAY: xvfb.display });
   delete process.env.WAYLAND_DISPLAY;
   delete process.env.XDG_SESSION_TYPE;
   desktop.setLogEcho(false);
