@@ -98,6 +98,20 @@ assert.deepEqual(desktop.log(), ['[KestrovanNativeFilePromise] completePromiseWr
 console.log('test-package: CommonJS: the installed packages load their prebuilds, functions and sidecar');
 JS
 
+env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_SESSION_TYPE node - <<'JS'
+const assert = require('node:assert/strict');
+const { startDropzoneSidecar } = require('kestrovan-drag-dropzone-sidecar');
+const primaryDisplayBounds = { x: 0, y: 0, width: 1440, height: 900 };
+assert.throws(() => startDropzoneSidecar({ trayFrame: { x: 0, y: 0, width: NaN, height: 30 }, primaryDisplayBounds }), TypeError);
+const sidecar = startDropzoneSidecar({ trayFrame: { x: 1200, y: 0, width: 24, height: 30 }, primaryDisplayBounds });
+const seen = [];
+sidecar.on('error', (error) => seen.push(error.message)).on('exit', (code) => {
+  assert.deepEqual(seen, ['[KestrovanDragDropzone] Sidecar failed: Cannot open the X display: DISPLAY is not set.']);
+  assert.equal(code, 1);
+  console.log('test-package: startDropzoneSidecar starts the installed program and reports its failure line');
+});
+JS
+
 cat > esm.mjs <<'JS'
 import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
@@ -125,7 +139,7 @@ node consumer-drag.js
 # ---- a consumer's TypeScript ------------------------------------------------------
 cat > usage.ts <<'TS'
 import { startPromiseDrag, completePromiseWrite, installNavigationEventMonitor, type PromiseDragItem, type PromiseWriteRequest } from 'kestrovan-file-promise-drag';
-import { sidecarPath } from 'kestrovan-drag-dropzone-sidecar';
+import { sidecarPath, startDropzoneSidecar } from 'kestrovan-drag-dropzone-sidecar';
 import { load, type DropOutcome } from 'kestrovan-file-promise-drag/desktop-sim';
 import { startFileDrag, writeFileFromStream, type FileWrite } from 'kestrovan-file-promise-drag';
 
@@ -145,6 +159,7 @@ installNavigationEventMonitor(() => undefined);
 installNavigationEventMonitor(async (direction) => direction === 'back');
 // @ts-expect-error: kind is "file" or "directory".
 startPromiseDrag({ sessionId: 's', items: [{ promiseId: 'p', kind: 'folder', suggestedName: 'a' }] }, () => {});
+startDropzoneSidecar({ trayFrame: { x: 0, y: 0, width: 24, height: 24 } }).on('exit', (code: number | null) => void code);
 const outcomes: DropOutcome[] = load().dropOutcomes();
 void [path, ok, outcomes];
 // The write helper, its writer awaiting the stream helper.

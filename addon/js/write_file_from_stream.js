@@ -64,11 +64,24 @@ function openSource(source) {
   // while a read waits) or any async iterable (its iterator ended early).
   if (typeof source[Symbol.asyncIterator] === 'function') {
     const iterator = source[Symbol.asyncIterator]();
+    const isNodeStream = typeof source.pipe === 'function' && typeof source.on === 'function';
     const cancel = () => {
-      if (typeof source.destroy === 'function' && typeof source.pipe === 'function') return source.destroy();
+      if (isNodeStream && typeof source.destroy === 'function') return source.destroy();
       return typeof iterator.return === 'function' ? iterator.return() : undefined;
     };
-    return { chunks: iterator, cancel, size };
+    if (!isNodeStream) return { chunks: iterator, cancel, size };
+    // Node's iterator listens for 'error' only from its first read, and the
+    // file is opened before that: an error meanwhile (a connection reset while
+    // the disk is slow) would be thrown as uncaught. This listener hears it
+    // from the start; it is removed once the stream has been read to its end,
+    // and kept after a failure, when the destroyed stream may still report one.
+    let stopListening;
+    const failed = new Promise((_, reject) => {
+      source.on('error', reject);
+      stopListening = () => source.removeListener('error', reject);
+    });
+    failed.catch(() => {});
+    return { chunks: iterator, cancel, size, failed, stopListening };
   }
   throw new TypeError('writeFileFromStream: the source must be a stream, an async iterable or a Response');
 }
@@ -126,6 +139,11 @@ async function writeFileFromStream(destinationPath, source, options) {
   });
   aborted.catch(() => {});
 
+  // What cuts a wait for the source short: an abort, a Node stream's error.
+  const waits = [];
+  if (signal) waits.push(aborted);
+  if (opened.failed) waits.push(opened.failed);
+
   let handle;
   let written = 0;
   let finished = false;
@@ -140,8 +158,9 @@ async function writeFileFromStream(destinationPath, source, options) {
   try {
     if (size > 0) report(0);
     for (;;) {
-      // Only the wait for the source is cut short by an abort; a write to the file finishes first.
-      const step = await (signal ? Promise.race([opened.chunks.next(), aborted]) : opened.chunks.next());
+      // Only the wait for the source is cut short (by an abort, or a Node
+      // stream's error); a write to the file finishes first.
+      const step = await (waits.length > 0 ? Promise.race([opened.chunks.next(), ...waits]) : opened.chunks.next());
       if (step.done) break;
       const bytes = bytesOf(step.value);
       for (let offset = 0; offset < bytes.length; ) {
@@ -156,6 +175,7 @@ async function writeFileFromStream(destinationPath, source, options) {
     const closing = handle;
     handle = undefined;
     await closing.close();
+    if (opened.stopListening) opened.stopListening();
     report(1);
     return written;
   } catch (error) {

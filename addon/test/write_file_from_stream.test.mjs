@@ -96,12 +96,17 @@ describe('responses from a local server', () => {
   const body = bytes(50000, 13);
   let server;
   let base;
+  let seeFirstHalf;
+  const firstHalfSeen = new Promise((resolve) => {
+    seeFirstHalf = resolve;
+  });
   before(async () => {
     server = http.createServer((request, response) => {
       if (request.url === '/file') {
         response.writeHead(200, { 'content-length': body.length });
-        // Two halves, so progress is seen between them.
-        response.write(body.subarray(0, 25000), () => setTimeout(() => response.end(body.subarray(25000)), 20));
+        // Two halves: the second only once the client has reported progress on the first.
+        response.write(body.subarray(0, 25000));
+        firstHalfSeen.then(() => response.end(body.subarray(25000)));
       } else if (request.url === '/chunked') {
         response.writeHead(200);
         response.end(body);
@@ -127,7 +132,11 @@ describe('responses from a local server', () => {
 
   test('a fetch Response: its size from Content-Length', { skip: noFetch }, async () => {
     const file = destination();
-    const { fractions, progress } = recorder();
+    const fractions = [];
+    const progress = (fraction) => {
+      fractions.push(fraction);
+      if (fraction > 0 && fraction < 1) seeFirstHalf();
+    };
     assert.equal(await writeFileFromStream(file, await fetch(`${base}/file`), { progress }), body.length);
     assert.deepEqual(fs.readFileSync(file), body);
     assert.equal(fractions[0], 0);
@@ -194,8 +203,21 @@ describe('failures remove the file it created, and only that', () => {
     const file = destination();
     const source = new Readable({ read() {} });
     source.push(bytes(100));
-    setTimeout(() => source.destroy(new Error('socket hang up')), 5);
-    await assert.rejects(writeFileFromStream(file, source), { message: 'socket hang up' });
+    // Once the first chunk is written, the stream fails while the next read waits.
+    const progress = (fraction) => {
+      if (fraction > 0) setImmediate(() => source.destroy(new Error('socket hang up')));
+    };
+    await assert.rejects(writeFileFromStream(file, source, { size: 1000, progress }), { message: 'socket hang up' });
+    assert.equal(exists(file), false);
+  });
+
+  test('a Node stream that fails while the file is being opened: a rejection, not an uncaught error', async () => {
+    const file = destination();
+    const source = new Readable({ read() {} });
+    const writing = writeFileFromStream(file, source);
+    // The error is emitted in the next tick, before the file has been opened.
+    source.destroy(new Error('socket hang up'));
+    await assert.rejects(writing, { message: 'socket hang up' });
     assert.equal(exists(file), false);
   });
 
@@ -270,9 +292,13 @@ describe('abort', { skip: typeof AbortController !== 'function' && 'no AbortCont
     const controller = new AbortController();
     const source = new Readable({ read() {} }); // one chunk, then nothing more ever comes
     source.push(bytes(100));
-    const { fractions, progress } = recorder();
+    const fractions = [];
+    // Abort once the first chunk is on disk and the source has nothing more to give.
+    const progress = (fraction) => {
+      fractions.push(fraction);
+      if (fraction === 0.1) setImmediate(() => controller.abort());
+    };
     const writing = writeFileFromStream(file, source, { size: 1000, progress, signal: controller.signal });
-    setTimeout(() => controller.abort(), 10);
     await assert.rejects(writing, { name: 'AbortError', code: 'ABORT_ERR' });
     assert.equal(exists(file), false);
     assert.equal(source.destroyed, true);

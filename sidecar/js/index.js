@@ -1,57 +1,8 @@
 'use strict';
-// kestrovan-drag-dropzone-sidecar: where the dropzone sidecar program for the
-// running platform is. Plain `require('fs')`: the package loads on Node 14.17.
-const fs = require('fs');
-const path = require('path');
+// kestrovan-drag-dropzone-sidecar: where the dropzone sidecar program is
+// (sidecarPath), and the program started and heard as events
+// (startDropzoneSidecar).
+const { sidecarPath } = require('./sidecar_path');
+const { startDropzoneSidecar } = require('./dropzone_sidecar');
 
-const executable = 'kestrovan-drag-dropzone-sidecar';
-const packageRoot = path.join(__dirname, '..');
-const repositoryRoot = path.join(packageRoot, '..');
-const inClone = fs.existsSync(path.join(repositoryRoot, 'CMakePresets.json'));
-
-/** Where the program may be: the package's prebuild (or source build) for this platform, then a clone's builds. */
-function candidates() {
-  const tag = `${process.platform}-${process.arch}`;
-  const found = [path.join(packageRoot, 'prebuilds', tag, executable)];
-  if (inClone) {
-    const presets = process.platform === 'darwin' ? ['macos'] : ['linux-release', 'linux-debug'];
-    for (const preset of presets) found.push(path.join(repositoryRoot, 'build', preset, 'sidecar', executable));
-  }
-  return found;
-}
-
-/**
- * The same path outside an asar archive: Electron reads files inside app.asar
- * but cannot start a program there, so packagers put unpacked files beside it
- * in app.asar.unpacked (electron-builder's asarUnpack).
- */
-function outsideArchive(file) {
-  return file.replace(/\.asar(?=[\\/])/, '.asar.unpacked');
-}
-
-/** The absolute path of the sidecar for this platform; throws an Error saying where it looked when there is none. */
-function sidecarPath() {
-  const tried = candidates();
-  for (const candidate of tried) {
-    const unpacked = outsideArchive(candidate);
-    if (unpacked === candidate) {
-      if (fs.existsSync(candidate)) return candidate;
-      continue;
-    }
-    if (fs.existsSync(unpacked)) return unpacked;
-    if (fs.existsSync(candidate)) {
-      throw new Error(
-        `${executable} is inside an asar archive (${candidate}), where it cannot be started; ` +
-          'unpack it: asarUnpack ["**/node_modules/kestrovan-drag-dropzone-sidecar/prebuilds/**"]',
-      );
-    }
-  }
-  const remedy = inClone
-    ? 'Build it with scripts/build.sh.'
-    : 'Reinstall with `npm install kestrovan-drag-dropzone-sidecar --build-from-source` to build it for this machine.';
-  throw new Error(
-    `${executable} was not found for ${process.platform}-${process.arch}; looked in:\n  ${tried.join('\n  ')}\n${remedy}`,
-  );
-}
-
-module.exports = { sidecarPath };
+module.exports = { sidecarPath, startDropzoneSidecar };

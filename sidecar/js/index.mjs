@@ -6,4 +6,5 @@ const require = createRequire(import.meta.url);
 const sidecar = require('./index.js');
 
 export const sidecarPath = sidecar.sidecarPath;
+export const startDropzoneSidecar = sidecar.startDropzoneSidecar;
 export default sidecar;

@@ -1,0 +1,410 @@
+// The example Electron app's main process (examples/electron-drag-out/app.js)
+// on the simulated desktop, with a stand-in for the Electron APIs it uses and
+// a local HTTP server standing for the remote files: the page's drag start
+// arrives over IPC, the cursor leaves the window, the drag begins, a
+// Finder-like drop downloads each file into a real folder with progress, the
+// page hears the progress and the drag's end, and the session retires. A
+// download that fails leaves no file and its drop target hears why. The page
+// is untrusted: only ids the main process knows drag anything. The dropzone
+// window opens and closes on the sidecar's events.
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import http from 'node:http';
+import { createRequire } from 'node:module';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { after, afterEach, before, beforeEach, describe, test } from 'node:test';
+
+import { electronStub } from './electron_stub.mjs';
+import { fakeSidecar } from './fake_sidecar.mjs';
+
+const require = createRequire(import.meta.url);
+const here = path.dirname(fileURLToPath(import.meta.url));
+const exampleDir = path.join(here, '..', 'electron-drag-out');
+
+// The packages as the example resolves them inside the clone: through the
+// repository's node_modules, the local build behind them.
+const { startApp } = require(path.join(exampleDir, 'app.js'));
+const desktop = require('kestrovan-file-promise-drag/desktop-sim').load();
+const drag = require('kestrovan-file-promise-drag');
+
+const DISPLAY = { x: 0, y: 0, width: 1440, height: 900 };
+const TRAY = { x: 700, y: 0, width: 30, height: 22 };
+
+// ---- The remote files ----------------------------------------------------------
+
+const bytesOf = (name, size) => Buffer.from(Array.from({ length: size }, (_, i) => (i * 31 + name.length * 7) % 256));
+
+// [id, name, bytes, how the server sends them]
+const REMOTE = [
+  ['letter', 'Letter.txt', Buffer.from('Dear reader,\nthis file was promised, then written.\n'), 'whole'],
+  ['survey', 'Survey.zip', bytesOf('survey', 256 * 1024), 'chunks'],
+  ['recording', 'Recording.raw', bytesOf('recording', 96 * 1024), 'unknown size'],
+  ['broken', 'Broken.pdf', bytesOf('broken', 200 * 1024), 'breaks off'],
+  ['missing', 'Missing.txt', Buffer.from('never sent'), 'not found'],
+];
+const remoteBytes = new Map(REMOTE.map(([id, , bytes]) => [id, bytes]));
+
+async function sendInChunks(response, bytes, { stopAt = Infinity } = {}) {
+  for (let at = 0; at < bytes.length; at += 16 * 1024) {
+    if (at >= stopAt) {
+      response.destroy(); // the connection breaks off
+      return;
+    }
+    if (!response.write(bytes.subarray(at, at + 16 * 1024))) await new Promise((r) => response.once('drain', r));
+    await new Promise((r) => setImmediate(r));
+  }
+  response.end();
+}
+
+let server;
+let origin;
+before(async () => {
+  server = http.createServer((request, response) => {
+    const id = request.url.slice(1);
+    const entry = REMOTE.find(([remoteId]) => remoteId === id);
+    if (!entry || entry[3] === 'not found') {
+      response.writeHead(404).end();
+      return;
+    }
+    const [, , bytes, how] = entry;
+    const length = how === 'unknown size' ? {} : { 'Content-Length': String(bytes.length) };
+    response.writeHead(200, { 'Content-Type': 'application/octet-stream', ...length });
+    if (how === 'whole') response.end(bytes);
+    else sendInChunks(response, bytes, how === 'breaks off' ? { stopAt: 64 * 1024 } : {});
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  origin = `http://127.0.0.1:${server.address().port}`;
+});
+after(() => {
+  server.closeAllConnections();
+  server.close();
+});
+
+const catalogue = () =>
+  REMOTE.map(([id, name, bytes, how]) => ({ id, name, url: `${origin}/${id}`, size: how === 'unknown size' ? null : bytes.length }));
+
+// ---- The app, on the desktop ---------------------------------------------------
+
+const tempFolder = (prefix) => fs.mkdtempSync(path.join(os.tmpdir(), prefix));
+const logMessages = () => desktop.log().map((line) => line.replace(/^\[KestrovanNativeFilePromise\] /, ''));
+
+async function until(condition, what, timeout = 10000) {
+  const deadline = Date.now() + timeout;
+  while (!condition()) {
+    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
+    await new Promise((resolve) => setTimeout(resolve, 5));
+  }
+}
+
+/** Starts the example with the stand-in Electron; resolves when it is up. */
+async function startExample({ sidecar = fakeSidecar() } = {}) {
+  const stub = electronStub(desktop, { display: DISPLAY, trayBounds: TRAY });
+  const lines = [];
+  const handle = startApp(stub.electron, {
+    catalogue: Promise.resolve(catalogue()),
+    sidecarExecutable: sidecar.executable,
+    log: (line) => lines.push(line),
+  });
+  await handle.ready;
+  const [win] = stub.windows;
+  const example = { stub, win, lines, handle, sidecar };
+  running.push(example);
+  return example;
+}
+const running = [];
+
+/** The window's page starts an HTML drag on its list: the button goes down, the mouse moves a little. */
+function pressInWindow(win) {
+  const { frame } = desktop.windowInfo(win.number);
+  const start = { x: frame.x + 200, y: frame.y + frame.height / 2 };
+  desktop.moveMouse(start.x, start.y);
+  desktop.mouseDown();
+  desktop.moveMouseTo(start.x - 10, start.y);
+  return start;
+}
+
+/** Moves the held mouse left until it has crossed the window's edge; the point outside. */
+function leaveWindow(win, start) {
+  const { frame } = desktop.windowInfo(win.number);
+  for (let x = start.x - 60; x > frame.x - 60; x -= 60) desktop.moveMouseTo(x, start.y);
+  desktop.moveMouseTo(frame.x - 40, start.y);
+  return { x: frame.x - 40, y: start.y };
+}
+
+/** Drags `ids` from the page out of the window; answers the desktop's drag (or undefined). */
+function dragOut(example, ids) {
+  const start = pressInWindow(example.win);
+  example.stub.sendFromPage(example.win.webContents, 'drag-out:start', ids);
+  const outside = leaveWindow(example.win, start);
+  return { running: desktop.drags().at(-1), outside };
+}
+
+function cleanDesktop() {
+  desktop.setLogEcho(false);
+  desktop.endAllDrags();
+  desktop.runFor(31);
+  drag.disarmPromiseDrag();
+  desktop.setPressedButtons(0);
+  desktop.reset();
+  desktop.clearDropOutcomes();
+  desktop.clearProgressHistory();
+}
+
+beforeEach(cleanDesktop);
+afterEach(async () => {
+  for (const example of running.splice(0)) await example.handle.stop();
+});
+
+// ---- The drag out --------------------------------------------------------------
+
+describe('dragging remote files out', () => {
+  test('a drop on a folder downloads each file with progress; the page hears it; the session retires', async () => {
+    const example = await startExample();
+    const { stub, win } = example;
+
+    // The page gets ids, names and sizes; never a URL.
+    const listed = await stub.invokeFromPage(win.webContents, 'files:list');
+    assert.deepEqual(
+      listed,
+      REMOTE.map(([id, name, bytes, how]) => ({ id, name, size: how === 'unknown size' ? null : bytes.length })),
+    );
+
+    const folder = tempFolder('kestrovan-example-drop-');
+    const { running: begun, outside } = dragOut(example, ['letter', 'survey', 'recording']);
+    assert.ok(begun, 'the drag began as the cursor left the window');
+    assert.equal(begun.window, win.number, 'from the window windowNumberOf named');
+    assert.deepEqual(
+      begun.items.map((item) => [item.item.promiseId, item.item.suggestedName, item.item.filePath]),
+      [
+        ['letter', 'Letter.txt', null],
+        ['survey', 'Survey.zip', null],
+        ['recording', 'Recording.raw', null],
+      ],
+    );
+    assert.ok(example.lines.includes(`[drag-out example] armed=true files=letter,survey,recording windowNumber=${win.number}`));
+
+    desktop.dropOnFolder(begun.id, folder, outside);
+    desktop.setPressedButtons(0);
+    desktop.runMainQueue(); // the write requests, as AppKit's run loop runs them
+    await until(() => desktop.dropOutcomes().length === 3 && desktop.dropOutcomes().every((o) => o.answers > 0), 'every write answered');
+
+    // The files, with the right bytes, each drop target answered once with success.
+    assert.deepEqual(fs.readdirSync(folder).sort(), ['Letter.txt', 'Recording.raw', 'Survey.zip']);
+    for (const outcome of desktop.dropOutcomes()) {
+      assert.deepEqual([outcome.answers, outcome.outcome], [1, { success: true }], outcome.fileName);
+      assert.deepEqual(fs.readFileSync(outcome.destination), remoteBytes.get(outcome.promiseId), outcome.fileName);
+    }
+
+    // Progress was published on each destination, climbed for the file of
+    // known size, reached its end and was withdrawn.
+    const progress = new Map(desktop.progresses().map((p) => [decodeURIComponent(new URL(p.fileURL).pathname), p]));
+    for (const name of ['Letter.txt', 'Survey.zip', 'Recording.raw']) {
+      const p = progress.get(path.join(folder, name));
+      assert.ok(p, `progress for ${name}`);
+      assert.deepEqual([p.withdrawn, p.completedHistory.at(-1)], [true, 1000], name);
+    }
+    const survey = progress.get(path.join(folder, 'Survey.zip')).completedHistory;
+    assert.ok(survey.filter((count) => count > 0 && count < 1000).length >= 3, `survey's progress climbed: ${survey}`);
+    assert.deepEqual(survey, [...survey].sort((a, b) => a - b), 'never back');
+    assert.deepEqual(desktop.publishedProgress(), []);
+
+    // The page heard the drag start and end, each file's progress and its end.
+    assert.deepEqual(stub.sentTo(win, 'drag-out:state'), [
+      { sessionId: 'drag-out-1', phase: 'started' },
+      { sessionId: 'drag-out-1', phase: 'ended', dropped: true },
+    ]);
+    const fileMessages = stub.sentTo(win, 'drag-out:file');
+    for (const id of ['letter', 'survey', 'recording']) {
+      const mine = fileMessages.filter((m) => m.id === id);
+      assert.deepEqual(mine.at(-1), { sessionId: 'drag-out-1', id, state: 'written', bytes: remoteBytes.get(id).length });
+      assert.ok(mine.slice(0, -1).every((m) => m.state === 'downloading'), id);
+    }
+    const surveyFractions = fileMessages.filter((m) => m.id === 'survey' && m.state === 'downloading').map((m) => m.fraction);
+    assert.ok(surveyFractions.some((f) => f > 0 && f < 1), `the page saw the survey's progress: ${surveyFractions}`);
+
+    // The session retires 30 s after the last write completed.
+    assert.ok(logMessages().some((m) => m.startsWith('dragging session ended sessionId=drag-out-1 operation=1 ')));
+    desktop.advanceClock(30);
+    assert.ok(logMessages().includes('removing idle session sessionId=drag-out-1 requestedWriteCount=3'));
+    assert.ok(logMessages().some((m) => m.startsWith('session dealloc sessionId=drag-out-1 pendingCompletions=0 ')));
+    assert.deepEqual(desktop.violations(), []);
+  });
+
+  test('a download that fails leaves no file; its drop target hears why, the others are written', async () => {
+    const example = await startExample();
+    const { stub, win } = example;
+    const folder = tempFolder('kestrovan-example-fail-');
+    const { running: begun, outside } = dragOut(example, ['broken', 'missing', 'letter']);
+    desktop.dropOnFolder(begun.id, folder, outside);
+    desktop.setPressedButtons(0);
+    desktop.runMainQueue();
+    await until(() => desktop.dropOutcomes().length === 3 && desktop.dropOutcomes().every((o) => o.answers > 0), 'every write answered');
+
+    const outcomes = new Map(desktop.dropOutcomes().map((o) => [o.promiseId, o]));
+    assert.deepEqual(outcomes.get('letter').outcome, { success: true });
+    for (const [id, name] of [['broken', 'Broken.pdf'], ['missing', 'Missing.txt']]) {
+      const { outcome, answers, destination } = outcomes.get(id);
+      assert.equal(answers, 1, id);
+      assert.equal(outcome.success, false, id);
+      assert.match(outcome.description, new RegExp(`^Could not download ${name.replace('.', '\\.')}: .+`), id);
+      assert.equal(fs.existsSync(destination), false, `no partial ${name}`);
+    }
+    assert.match(outcomes.get('missing').outcome.description, /404/, 'the status is named');
+    assert.deepEqual(fs.readdirSync(folder), ['Letter.txt']);
+    assert.deepEqual(desktop.publishedProgress(), [], 'every progress withdrawn');
+    assert.ok(desktop.progresses().every((p) => p.withdrawn));
+
+    const failed = stub.sentTo(win, 'drag-out:file').filter((m) => m.state === 'failed');
+    assert.deepEqual(
+      failed.map((m) => m.id).sort(),
+      ['broken', 'missing'],
+    );
+    for (const m of failed) assert.equal(m.message, outcomes.get(m.id).outcome.description, 'the page hears what the Finder hears');
+
+    desktop.advanceClock(30);
+    assert.ok(logMessages().includes('removing idle session sessionId=drag-out-1 requestedWriteCount=3'));
+    assert.deepEqual(desktop.violations(), []);
+  });
+
+  test('a cancelled drag writes nothing; the page hears it ended without a drop', async () => {
+    const example = await startExample();
+    const { stub, win } = example;
+    const { running: begun, outside } = dragOut(example, ['letter']);
+    desktop.endDrag(begun.id, outside, 0);
+    desktop.setPressedButtons(0);
+    assert.deepEqual(stub.sentTo(win, 'drag-out:state').at(-1), { sessionId: 'drag-out-1', phase: 'ended', dropped: false });
+    assert.ok(example.lines.includes('[drag-out example] drag-out-1 ended operation=0'));
+    desktop.advanceClock(30);
+    assert.ok(logMessages().includes('removing idle session sessionId=drag-out-1 requestedWriteCount=0'));
+    assert.deepEqual(desktop.dropOutcomes(), []);
+  });
+
+  test('the windows keep Electron\'s security defaults and the pages a content security policy', async () => {
+    const { win } = await startExample();
+    const { webPreferences } = win.options;
+    assert.deepEqual(
+      [webPreferences.contextIsolation, webPreferences.sandbox, webPreferences.nodeIntegration],
+      [true, true, false],
+    );
+    assert.equal(webPreferences.preload, path.join(exampleDir, 'preload.js'));
+    assert.equal(win.loaded, path.join(exampleDir, 'index.html'));
+    for (const page of ['index.html', 'dropzone.html']) {
+      const html = fs.readFileSync(path.join(exampleDir, page), 'utf8');
+      const csp = html.match(/http-equiv="Content-Security-Policy"\s+content="([^"]+)"/);
+      assert.ok(csp, `${page} has a content security policy`);
+      assert.match(csp[1], /default-src 'none'/, page);
+      assert.match(csp[1], /script-src 'self'(;|$)/, page);
+      assert.doesNotMatch(csp[1], /unsafe/, page);
+      assert.doesNotMatch(html, /<script(?![^>]*\ssrc=)|\son[a-z]+=/i, `${page} has no inline script or handler`);
+    }
+  });
+});
+
+// ---- The page is untrusted ---------------------------------------------------------
+
+describe('what the page sends', () => {
+  // [what, sender ("page" or "other"), the message's argument]
+  const refused = [
+    ['another sender', 'other', ['letter']],
+    ['not an array', 'page', 'letter'],
+    ['ids the app does not know', 'page', ['../../etc/passwd', 'Letter.txt', `${'x'.repeat(300)}`]],
+    ['objects standing for ids', 'page', [{ id: 'letter' }, { toString: () => 'letter' }]],
+    ['paths and URLs', 'page', ['/etc/hosts', 'http://127.0.0.1/letter', 'file:///etc/hosts']],
+    ['nothing', 'page', []],
+  ];
+  for (const [what, from, ids] of refused) {
+    test(`arms nothing for ${what}`, async () => {
+      const example = await startExample();
+      const { stub, win } = example;
+      const start = pressInWindow(win);
+      stub.sendFromPage(from === 'page' ? win.webContents : { id: 'another' }, 'drag-out:start', ids);
+      leaveWindow(win, start);
+      assert.deepEqual(desktop.drags(), [], 'no drag began');
+      assert.ok(!example.lines.some((line) => line.includes('armed=')), example.lines.join('\n'));
+    });
+  }
+
+  test('a mix drags only the known files, once each, under the app\'s own names', async () => {
+    const example = await startExample();
+    const { running: begun } = dragOut(example, ['letter', 'nope', 'letter', '/etc/passwd', 'survey']);
+    assert.deepEqual(
+      begun.items.map(({ item }) => [item.promiseId, item.suggestedName]),
+      [
+        ['letter', 'Letter.txt'],
+        ['survey', 'Survey.zip'],
+      ],
+    );
+  });
+
+  test('the list answers another sender nothing', async () => {
+    const { stub } = await startExample();
+    assert.deepEqual(await stub.invokeFromPage({ id: 'another' }, 'files:list'), []);
+  });
+});
+
+// ---- The dropzone by the tray ------------------------------------------------------
+
+const sidecarPid = (lines) => {
+  const started = lines.find((line) => line.startsWith('[drag-out example] dropzone sidecar started pid='));
+  return started ? Number(started.match(/pid=(\d+)/)[1]) : null;
+};
+const frameArgument = (argv, option) => argv[argv.indexOf(option) + 1].split(',').map(Number);
+
+describe('the dropzone by the tray', () => {
+  test('opens below the tray on drag-enter, closes on drag-exit and on an outside click; stop ends the sidecar with 0', async () => {
+    const sidecar = fakeSidecar({ lines: ['DRAG_ENTER', 'DRAG_EXIT', 'DRAG_ENTER', 'OUTSIDE_CLICK'] });
+    const example = await startExample({ sidecar });
+    const { stub, lines } = example;
+    await until(() => sidecar.argv() !== null, 'the sidecar listening');
+
+    // Electron's rectangles (top left, y down) in the sidecar's space (the
+    // primary display's bottom left, y up): the tray, and the dropzone
+    // centred 6 points below it.
+    const argv = sidecar.argv();
+    assert.deepEqual(frameArgument(argv, '--tray-frame'), [700, 900 - 22, 30, 22]);
+    assert.deepEqual(frameArgument(argv, '--dropzone-frame'), [595, 900 - (28 + 150), 240, 150]);
+    const pid = sidecarPid(lines);
+    assert.ok(pid > 0, lines.join('\n'));
+
+    sidecar.next(pid); // DRAG_ENTER
+    await until(() => stub.windows.length === 2, 'the dropzone window');
+    const dropzone = stub.windows[1];
+    assert.deepEqual(dropzone.getBounds(), { x: 595, y: 28, width: 240, height: 150 });
+    assert.deepEqual(
+      [dropzone.options.frame, dropzone.options.alwaysOnTop, dropzone.options.show, dropzone.visible],
+      [false, true, false, true],
+      'frameless, on top, shown without taking the focus',
+    );
+    assert.deepEqual(
+      [dropzone.options.webPreferences.contextIsolation, dropzone.options.webPreferences.sandbox, dropzone.options.webPreferences.nodeIntegration],
+      [true, true, false],
+    );
+    assert.equal(dropzone.loaded, path.join(exampleDir, 'dropzone.html'));
+
+    sidecar.next(pid); // DRAG_EXIT
+    await until(() => dropzone.isDestroyed(), 'the dropzone closed on drag-exit');
+    assert.ok(lines.includes('[drag-out example] dropzone closed (drag-exit)'));
+
+    sidecar.next(pid); // DRAG_ENTER
+    await until(() => stub.windows.length === 3, 'the dropzone opened again');
+    sidecar.next(pid); // OUTSIDE_CLICK
+    await until(() => stub.windows[2].isDestroyed(), 'the dropzone closed on an outside click');
+    assert.ok(lines.includes('[drag-out example] dropzone closed (outside-click)'));
+    assert.equal(stub.windows[0].isDestroyed(), false, 'the main window stays');
+
+    assert.deepEqual(await example.handle.stop(), { code: 0, signal: null });
+    await until(() => lines.includes('[drag-out example] dropzone sidecar exited code=0 signal=null'), 'the exit line');
+  });
+
+  test('a sidecar that refuses its command line is reported with its own line, and the drag out goes on', async () => {
+    const line = 'Expected a number, received x.';
+    const example = await startExample({ sidecar: fakeSidecar({ reject: line }) });
+    await until(() => example.lines.some((l) => l.startsWith('[drag-out example] dropzone sidecar error: ')), 'the error line');
+    const error = example.lines.find((l) => l.startsWith('[drag-out example] dropzone sidecar error: '));
+    assert.ok(error.includes(`[KestrovanDragDropzone] Sidecar failed: ${line}`), error);
+    const { running: begun } = dragOut(example, ['letter']);
+    assert.ok(begun, 'the drag still begins');
+  });
+});

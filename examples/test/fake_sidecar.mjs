@@ -1,0 +1,36 @@
+// A tiny stand-in for the dropzone sidecar program, for the example's tests:
+// it records its command line, then prints the next of its scripted lines on
+// standard output each time it gets SIGUSR1, and exits 0 on SIGTERM as the
+// real program does. With `reject`, it fails the way the real program fails
+// on a bad command line: one line on standard error and exit status 2.
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+export function fakeSidecar({ lines = [], reject = null } = {}) {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-fake-sidecar-'));
+  const executable = path.join(folder, 'fake-dropzone-sidecar');
+  const record = path.join(folder, 'argv.json');
+  const program = `#!${process.execPath}
+'use strict';
+const fs = require('fs');
+const lines = ${JSON.stringify(lines)};
+const reject = ${JSON.stringify(reject)};
+if (reject !== null) {
+  process.stderr.write('[KestrovanDragDropzone] Sidecar failed: ' + reject + '\\n');
+  process.exit(2);
+}
+process.on('SIGUSR1', () => process.stdout.write((lines.shift() || 'NOTHING_SCRIPTED') + '\\n'));
+process.on('SIGTERM', () => process.exit(0));
+setInterval(() => {}, 60000);
+fs.writeFileSync(${JSON.stringify(record)}, JSON.stringify(process.argv.slice(2))); // listening now
+`;
+  fs.writeFileSync(executable, program, { mode: 0o755 });
+  return {
+    executable,
+    /** The command line it was started with, once it listens; null before. */
+    argv: () => (fs.existsSync(record) ? JSON.parse(fs.readFileSync(record, 'utf8')) : null),
+    /** Prints its next scripted line. */
+    next: (pid) => process.kill(pid, 'SIGUSR1'),
+  };
+}
