@@ -62,7 +62,9 @@ void runOnMainThread(void (^body)(void)) {
 
 // The item a provider carries, boxed so an Objective-C property can hold it.
 @interface KestrovanPromiseItemBox : NSObject
-- (instancetype)initWithItem:(PromiseItemPtr)item;
+- (instancetype)initWithItem:(PromiseItemPtr)item NS_DESIGNATED_INITIALIZER;
+- (instancetype)init NS_UNAVAILABLE;
++ (instancetype)new NS_UNAVAILABLE;
 - (PromiseItemPtr)item;
 @end
 
@@ -112,8 +114,13 @@ void runOnMainThread(void (^body)(void)) {
 // refers to the core's session weakly (the session owns this peer) and answers
 // through the client for a retired session once the session has gone.
 @interface KestrovanDragSessionPeer : NSObject <NSDraggingSource, NSFilePromiseProviderDelegate>
+// Made only with its clients: clientOf() answers through `retired` once the
+// session has gone.
 - (instancetype)initWithClient:(std::weak_ptr<DragSessionClient>)client
-                       retired:(std::shared_ptr<DragSessionClient>)retired;
+                       retired:(std::shared_ptr<DragSessionClient>)retired
+    NS_DESIGNATED_INITIALIZER;
+- (instancetype)init NS_UNAVAILABLE;
++ (instancetype)new NS_UNAVAILABLE;
 @end
 
 namespace {
