@@ -29,7 +29,7 @@ bash scripts/build.sh linux-release >/dev/null
 mkdir -p "$addon/linux-x64" "$sidecar/linux-x64"
 release=build/linux-release
 cp "$release/addon/kestrovan_file_promise_drag.node" "$release/addon/libkestrovan_desktop_sim.so" \
-   "$release/addon/kestrovan_desktop_sim.node" "$addon/linux-x64/"
+   "$release/addon/kestrovan_desktop_sim_control.node" "$addon/linux-x64/"
 cp "$release/sidecar/kestrovan-drag-dropzone-sidecar" "$sidecar/linux-x64/"
 strip --strip-debug "$addon/linux-x64"/* "$sidecar/linux-x64"/*
 for f in "$addon/linux-x64"/*; do check "$f" "ELF 64-bit" "x86-64" "shared object"; done

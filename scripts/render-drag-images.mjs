@@ -28,7 +28,7 @@ function buildDir() {
 
 const addonDir = path.join(buildDir(), 'addon');
 const desktop = require(path.join(root, 'addon/backends/sim/control/index.js')).load(
-  path.join(addonDir, 'kestrovan_desktop_sim.node'),
+  path.join(addonDir, 'kestrovan_desktop_sim_control.node'),
 );
 const helpers = require(path.join(addonDir, 'kestrovan_value_helpers_test.node'));
 desktop.setLogEcho(false);

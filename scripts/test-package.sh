@@ -55,7 +55,7 @@ for tarball in "$addon_tgz" "$sidecar_tgz"; do
 done
 for expected in package/js/start_file_drag.js package/js/write_file_from_stream.js package/js/window_number.js \
                 package/prebuilds/linux-x64/kestrovan_file_promise_drag.node package/prebuilds/linux-x64/libkestrovan_desktop_sim.so \
-                package/prebuilds/linux-x64/kestrovan_desktop_sim.node package/vendor/node-api-headers/include/node_api.h \
+                package/prebuilds/linux-x64/kestrovan_desktop_sim_control.node package/vendor/node-api-headers/include/node_api.h \
                 package/vendor/node-api-headers/LICENSE package/backends/sim/control/index.d.ts package/src/bridge/module_entry.cc; do
   grep -qx "$expected" "$work/$(basename "$addon_tgz").contents" || fail "the addon's tarball lacks $expected"
 done

@@ -17,7 +17,7 @@ const buildDir = path.resolve(process.argv[2] ?? 'build/linux-release');
 const bin = (name) => path.join(buildDir, 'addon', `${name}.node`);
 const addon = require(bin('kestrovan_file_promise_drag'));
 const helpers = require(bin('kestrovan_value_helpers_test'));
-const desktop = require('../backends/sim/control/index.js').load(bin('kestrovan_desktop_sim'));
+const desktop = require('../backends/sim/control/index.js').load(bin('kestrovan_desktop_sim_control'));
 
 desktop.setLogEcho(false);
 desktop.createWindow({ number: 101, frame: { x: 100, y: 100, width: 800, height: 600 }, key: true, main: true });

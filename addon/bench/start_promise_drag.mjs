@@ -13,7 +13,7 @@ const require = createRequire(import.meta.url);
 const buildDir = path.resolve(process.argv[2] ?? 'build/linux-release');
 const addon = require(path.join(buildDir, 'addon', 'kestrovan_file_promise_drag.node'));
 const desktop = require('../backends/sim/control/index.js').load(
-  path.join(buildDir, 'addon', 'kestrovan_desktop_sim.node'),
+  path.join(buildDir, 'addon', 'kestrovan_desktop_sim_control.node'),
 );
 
 const kinds = ['report.pdf', 'notes.txt', 'photos', 'archive.tar.gz'];

@@ -259,7 +259,7 @@ describe('a present onEnded that is not a function', () => {
 describe('a throwing onEnded', () => {
   test('is one uncaught exception; the drop, the write and the retirement go on', () => {
     const script = `
-      const d = require(${JSON.stringify(control)}).load(${JSON.stringify(binaryPath('kestrovan_desktop_sim'))});
+      const d = require(${JSON.stringify(control)}).load(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
       const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
       d.setLogEcho(false);
       const caught = [];
@@ -302,7 +302,7 @@ describe('a throwing onEnded', () => {
 
   test('without a handler it ends the process as Node does', () => {
     const script = `
-      const d = require(${JSON.stringify(control)}).load(${JSON.stringify(binaryPath('kestrovan_desktop_sim'))});
+      const d = require(${JSON.stringify(control)}).load(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
       const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
       d.setLogEcho(false);
       d.createWindow({ frame: { x: 0, y: 0, width: 300, height: 200 }, key: true, main: true });

@@ -16,7 +16,7 @@ import { binaryPath } from './helpers.mjs';
 const require = createRequire(import.meta.url);
 const paths = {
   addon: binaryPath('kestrovan_file_promise_drag'),
-  sim: binaryPath('kestrovan_desktop_sim'),
+  sim: binaryPath('kestrovan_desktop_sim_control'),
   control: require.resolve('../backends/sim/control/index.js'),
 };
 

@@ -9,7 +9,7 @@ const addonDir = path.join(buildDir, 'addon');
 
 export const addon = require(path.join(addonDir, 'kestrovan_file_promise_drag.node'));
 export const desktop = require('../backends/sim/control/index.js').load(
-  path.join(addonDir, 'kestrovan_desktop_sim.node'),
+  path.join(addonDir, 'kestrovan_desktop_sim_control.node'),
 );
 export const valueHelpers = () => require(path.join(addonDir, 'kestrovan_value_helpers_test.node'));
 export const binaryPath = (name) => path.join(addonDir, `${name}.node`);

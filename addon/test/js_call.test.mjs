@@ -19,7 +19,7 @@ test('outside every export a throwing callback becomes an uncaught exception', (
   // In a child process: the test runner treats uncaught exceptions as failures.
   const script = `
     const h = require(${JSON.stringify(binaryPath('kestrovan_value_helpers_test'))});
-    const d = require(${JSON.stringify(binaryPath('kestrovan_desktop_sim'))});
+    const d = require(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
     const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
     const caught = [];
     process.on('uncaughtException', (e) => caught.push(e.message));
@@ -44,7 +44,7 @@ test('outside every export a throwing callback becomes an uncaught exception', (
 test('without a handler the uncaught exception ends the process as Node does', () => {
   const script = `
     const h = require(${JSON.stringify(binaryPath('kestrovan_value_helpers_test'))});
-    const d = require(${JSON.stringify(binaryPath('kestrovan_desktop_sim'))});
+    const d = require(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
     h.postCall(() => { throw new Error('unhandled in a block'); });
     d.runMainQueue();
     console.log('not reached');

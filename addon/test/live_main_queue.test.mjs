@@ -67,7 +67,7 @@ test('the write callback sees the AsyncLocalStorage store of the startPromiseDra
 
 test('a throwing write callback is one uncaught exception; the writes after it are delivered normally', () => {
   const script = `
-    const d = require(${JSON.stringify(require.resolve('../backends/sim/control/index.js'))}).load(${JSON.stringify(binaryPath('kestrovan_desktop_sim'))});
+    const d = require(${JSON.stringify(require.resolve('../backends/sim/control/index.js'))}).load(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
     const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
     const directory = require('node:fs').mkdtempSync(require('node:path').join(require('node:os').tmpdir(), 'kestrovan-live-'));
     d.setLogEcho(false);

@@ -41,7 +41,7 @@ test('values with line breaks cannot forge a line: one line per entry, on standa
     const path = require('node:path');
     const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
     const desktop = require(${JSON.stringify(new URL('../backends/sim/control/index.js', import.meta.url).pathname)})
-      .load(${JSON.stringify(binaryPath('kestrovan_desktop_sim'))});
+      .load(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
     const forged = ${JSON.stringify(forged)};
     desktop.setLogEcho(true);
     desktop.createWindow({ number: 101, frame: { x: 100, y: 100, width: 800, height: 600 }, key: true, main: true });

@@ -195,7 +195,7 @@ test('a throwing callback becomes an uncaught exception and the event passes', (
   const control = fileURLToPath(new URL('../backends/sim/control/index.js', import.meta.url));
   const script = `
     const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
-    const desktop = require(${JSON.stringify(control)}).load(${JSON.stringify(binaryPath('kestrovan_desktop_sim'))});
+    const desktop = require(${JSON.stringify(control)}).load(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
     const caught = [];
     process.on('uncaughtException', (e) => caught.push(e.message));
     let calls = 0;

@@ -268,7 +268,7 @@ describe('a throwing callback', () => {
     const script = `
       const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
       const desktop = require(${JSON.stringify(require.resolve('../backends/sim/control/index.js'))})
-        .load(${JSON.stringify(binaryPath('kestrovan_desktop_sim'))});
+        .load(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
       desktop.setLogEcho(false);
       const caught = [];
       process.on('uncaughtException', (e) => caught.push(e.message));

@@ -309,7 +309,7 @@ describe('a write callback that throws', () => {
   // In a child process: the exception is an uncaught exception of the process.
   const script = (body) => `
     const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
-    const d = require(${JSON.stringify(binaryPath('kestrovan_desktop_sim'))});
+    const d = require(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
     const fs = require('node:fs'), os = require('node:os'), path = require('node:path');
     d.setLogEcho(false);
     d.createWindow({ frame: { x: 0, y: 0, width: 300, height: 200 }, key: true, main: true });

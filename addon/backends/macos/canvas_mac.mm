@@ -1,31 +1,19 @@
-// Images and drawing on AppKit: NSImage with lockFocus, NSBezierPath, NSColor,
-// NSFont and NSString drawing; system icons from NSWorkspace.
+// Drawing on AppKit: a canvas is an NSImage with lockFocus, drawn on with
+// NSBezierPath, NSColor, NSFont and NSString drawing.
 
 #import <AppKit/AppKit.h>
-#import <UniformTypeIdentifiers/UniformTypeIdentifiers.h>
 
 #include <memory>
+#include <string>
 
 #include "exceptions_mac.h"
 #include "image_mac.h"
 #include "objects_mac.h"
 #include "port/canvas.h"
-#include "port/image.h"
 
 namespace kestrovan::mac {
 
 namespace {
-
-class MacImage final : public port::Image {
- public:
-  explicit MacImage(NSImage* image) : image_(image) {}
-  const void* identity() const override { return (__bridge const void*)image_; }
-  port::Size size() const override { return {image_.size.width, image_.size.height}; }
-  NSImage* object() const { return image_; }
-
- private:
-  NSImage* __strong image_;
-};
 
 NSString* toNSString(const std::string& text) {
   return [[NSString alloc] initWithBytes:text.data()
@@ -173,36 +161,10 @@ class MacCanvas final : public port::Canvas {
 
 }  // namespace
 
-port::ImagePtr wrapImage(NSImage* image) {
-  if (image == nil) return nullptr;
-  return std::make_shared<MacImage>(image);
-}
-
-NSImage* unwrapImage(const port::Image* image) {
-  auto* mac = dynamic_cast<const MacImage*>(image);
-  return mac ? mac->object() : nil;
-}
-
 }  // namespace kestrovan::mac
 
 namespace kestrovan::port {
 
 std::unique_ptr<Canvas> beginCanvas(const Size& size) { return mac::MacCanvas::begin(size); }
-
-ImagePtr loadImage(const std::string& path) {
-  NSString* file = mac::toNSString(path);
-  if (file == nil) return nullptr;
-  return mac::wrapImage(mac::catchingExceptions<NSImage*>(
-      nil, [&] { return [[NSImage alloc] initWithContentsOfFile:file]; }));
-}
-
-ImagePtr iconForContentType(const std::string& typeIdentifier) {
-  NSString* identifier = mac::toNSString(typeIdentifier);
-  return mac::wrapImage(mac::catchingExceptions<NSImage*>(nil, [&] {
-    UTType* type = identifier ? [UTType typeWithIdentifier:identifier] : nil;
-    if (type == nil) type = UTTypeData;
-    return [[NSWorkspace sharedWorkspace] iconForContentType:type];
-  }));
-}
 
 }  // namespace kestrovan::port

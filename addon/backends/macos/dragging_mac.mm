@@ -1,6 +1,6 @@
-// Dragging on AppKit: FilePromiseProvider, the peer AppKit holds as a drag's
-// source and its providers' delegate, dragging items and dragging sessions.
-// It translates; the core's session decides every answer.
+// Dragging on AppKit: KestrovanFilePromiseProvider, the peer AppKit holds as
+// a drag's source and its providers' delegate, dragging items and dragging
+// sessions. It translates; the core's session decides every answer.
 
 #import <AppKit/AppKit.h>
 #import <Foundation/Foundation.h>
@@ -57,10 +57,14 @@ void runOnMainThread(void (^body)(void)) {
 
 }  // namespace
 
+// Every Objective-C class here carries the Kestrovan prefix: classes share one
+// namespace in the host process.
+
 // The item a provider carries, boxed so an Objective-C property can hold it.
-__attribute__((objc_runtime_name("KestrovanPromiseItemBox")))
 @interface KestrovanPromiseItemBox : NSObject
-- (instancetype)initWithItem:(PromiseItemPtr)item;
+- (instancetype)initWithItem:(PromiseItemPtr)item NS_DESIGNATED_INITIALIZER;
+- (instancetype)init NS_UNAVAILABLE;
++ (instancetype)new NS_UNAVAILABLE;
 - (PromiseItemPtr)item;
 @end
 
@@ -82,23 +86,25 @@ __attribute__((objc_runtime_name("KestrovanPromiseItemBox")))
 
 @class KestrovanDragSessionPeer;
 
-// A file-promise provider that carries the item it promises. Registered under
-// a prefixed runtime name: Objective-C classes share one namespace in the host.
-// Its delegate property is weak; kestrovanPeer holds the same peer strongly,
-// so a drop target that asks long after the drag, when the session has
-// retired, still gets an answer.
-__attribute__((objc_runtime_name("KestrovanFilePromiseProvider")))
-@interface FilePromiseProvider : NSFilePromiseProvider
+// A file-promise provider that carries the item it promises. Its delegate
+// property is weak; kestrovanPeer holds the same peer strongly, so a drop
+// target that asks long after the drag, when the session has retired, still
+// gets an answer.
+@interface KestrovanFilePromiseProvider : NSFilePromiseProvider
 @property(nonatomic, strong, nullable) KestrovanPromiseItemBox* kestrovanItem;
 @property(nonatomic, strong, nullable) KestrovanDragSessionPeer* kestrovanPeer;
 @end
 
-@implementation FilePromiseProvider
+@implementation KestrovanFilePromiseProvider
 
+// NSFilePromiseProvider's designated initializer; -initWithFileType:delegate:
+// reaches it.
 - (instancetype)init {
-  _kestrovanItem = nil;
-  _kestrovanPeer = nil;
   self = [super init];
+  if (self) {
+    _kestrovanItem = nil;
+    _kestrovanPeer = nil;
+  }
   return self;
 }
 
@@ -107,10 +113,14 @@ __attribute__((objc_runtime_name("KestrovanFilePromiseProvider")))
 // What AppKit holds as a drag's source and as its providers' delegate. It
 // refers to the core's session weakly (the session owns this peer) and answers
 // through the client for a retired session once the session has gone.
-__attribute__((objc_runtime_name("KestrovanDragSessionPeer")))
-@interface KestrovanDragSessionPeer : NSObject<NSDraggingSource, NSFilePromiseProviderDelegate>
+@interface KestrovanDragSessionPeer : NSObject <NSDraggingSource, NSFilePromiseProviderDelegate>
+// Made only with its clients: clientOf() answers through `retired` once the
+// session has gone.
 - (instancetype)initWithClient:(std::weak_ptr<DragSessionClient>)client
-                       retired:(std::shared_ptr<DragSessionClient>)retired;
+                       retired:(std::shared_ptr<DragSessionClient>)retired
+    NS_DESIGNATED_INITIALIZER;
+- (instancetype)init NS_UNAVAILABLE;
++ (instancetype)new NS_UNAVAILABLE;
 @end
 
 namespace {
@@ -120,11 +130,12 @@ class MacFilePromiseProvider final : public kestrovan::port::FilePromiseProvider
  public:
   explicit MacFilePromiseProvider(NSFilePromiseProvider* provider) : provider_(provider) {}
   bool isKestrovanProvider() const override {
-    return [provider_ isKindOfClass:[::FilePromiseProvider class]];
+    return [provider_ isKindOfClass:[KestrovanFilePromiseProvider class]];
   }
   PromiseItemPtr kestrovanItem() const override {
     if (!isKestrovanProvider()) return nullptr;
-    KestrovanPromiseItemBox* box = static_cast<::FilePromiseProvider*>(provider_).kestrovanItem;
+    KestrovanPromiseItemBox* box =
+        static_cast<KestrovanFilePromiseProvider*>(provider_).kestrovanItem;
     return box ? [box item] : nullptr;
   }
   std::string fileType() const override { return fromNSString(provider_.fileType); }
@@ -307,10 +318,11 @@ PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
                                             PromiseItemPtr item) {
   auto* peer = dynamic_cast<const MacDragSessionPeer*>(delegate.get());
   // It raises for a type that conforms to neither public.data nor public.directory.
-  ::FilePromiseProvider* provider = mac::catchingExceptions<::FilePromiseProvider*>(nil, [&] {
-    return [[::FilePromiseProvider alloc] initWithFileType:toNSString(fileType)
-                                                  delegate:peer ? peer->object() : nil];
-  });
+  KestrovanFilePromiseProvider* provider =
+      mac::catchingExceptions<KestrovanFilePromiseProvider*>(nil, [&] {
+        return [[KestrovanFilePromiseProvider alloc] initWithFileType:toNSString(fileType)
+                                                             delegate:peer ? peer->object() : nil];
+      });
   if (provider == nil) return nullptr;
   provider.kestrovanItem = [[KestrovanPromiseItemBox alloc] initWithItem:std::move(item)];
   provider.kestrovanPeer = peer ? peer->object() : nil;

@@ -113,20 +113,20 @@ void Desktop::registerView(const std::shared_ptr<SimView>& view) {
   viewsById_[view->id] = view;
 }
 
-std::shared_ptr<SimView> Desktop::buildView(const ViewSpec& spec,
+std::shared_ptr<SimView> Desktop::buildView(const ViewDescription& description,
                                             const std::shared_ptr<SimWindow>& window) {
   auto view = std::make_shared<SimView>();
-  view->id = spec.id;
-  view->cls = spec.className;
-  view->frame = spec.frame;
-  view->boundsOrigin = spec.boundsOrigin.value_or(Point{});
-  view->hidden = spec.hidden;
-  view->dragRegions = spec.dragRegions;
-  view->dragRegionHit = spec.dragRegionHit;
+  view->id = description.id;
+  view->cls = description.className;
+  view->frame = description.frame;
+  view->boundsOrigin = description.boundsOrigin.value_or(Point{});
+  view->hidden = description.hidden;
+  view->dragRegions = description.dragRegions;
+  view->dragRegionHit = description.dragRegionHit;
   view->window = window;
   registerView(view);
-  for (const ViewSpec& childSpec : spec.children) {
-    auto child = buildView(childSpec, window);
+  for (const ViewDescription& childDescription : description.children) {
+    auto child = buildView(childDescription, window);
     child->parent = view;
     view->children.push_back(child);
   }
@@ -134,23 +134,23 @@ std::shared_ptr<SimView> Desktop::buildView(const ViewSpec& spec,
 }
 
 std::shared_ptr<SimWindow> Desktop::createWindow(std::optional<int64_t> number, Rect frame,
-                                                 const std::optional<ViewSpec>& content) {
+                                                 const std::optional<ViewDescription>& content) {
   auto window = std::make_shared<SimWindow>();
   window->number = number.value_or(nextWindowNumber_++);
   if (this->window(window->number)) {
     violation("a window with number " + std::to_string(window->number) + " already exists");
   }
   window->frame = frame;
-  ViewSpec frameSpec;
-  frameSpec.className = "NSThemeFrame";
-  frameSpec.frame = {0, 0, frame.width, frame.height};
-  window->frameView = buildView(frameSpec, window);
+  ViewDescription frameView;
+  frameView.className = "NSThemeFrame";
+  frameView.frame = {0, 0, frame.width, frame.height};
+  window->frameView = buildView(frameView, window);
   windows_.push_back(window);
   setContentView(window->number, content);
   return window;
 }
 
-void Desktop::setContentView(int64_t number, const std::optional<ViewSpec>& content) {
+void Desktop::setContentView(int64_t number, const std::optional<ViewDescription>& content) {
   auto window = this->window(number);
   if (!window) return violation("setContentView: no window " + std::to_string(number));
   auto& siblings = window->frameView->children;
@@ -160,11 +160,11 @@ void Desktop::setContentView(int64_t number, const std::optional<ViewSpec>& cont
     window->content.reset();
   }
   if (!content) return;
-  ViewSpec spec = *content;
-  if (spec.frame.width == 0 && spec.frame.height == 0) {
-    spec.frame = {0, 0, window->frame.width, window->frame.height};
+  ViewDescription contentView = *content;
+  if (contentView.frame.width == 0 && contentView.frame.height == 0) {
+    contentView.frame = {0, 0, window->frame.width, window->frame.height};
   }
-  window->content = buildView(spec, window);
+  window->content = buildView(contentView, window);
   window->content->parent = window->frameView;
   siblings.push_back(window->content);
 }
@@ -189,18 +189,18 @@ std::shared_ptr<SimView> Desktop::view(const std::string& id) const {
   return it == viewsById_.end() ? nullptr : it->second.lock();
 }
 
-std::shared_ptr<SimEvent> Desktop::makeEvent(const EventSpec& spec) {
+std::shared_ptr<SimEvent> Desktop::makeEvent(const EventDescription& description) {
   auto event = std::make_shared<SimEvent>();
   event->serial = nextEventSerial_++;
-  event->eventType = spec.type;
-  event->windowNumber = spec.windowNumber;
-  if (spec.windowNumber != 0) {
-    event->eventWindow = window(spec.windowNumber);
+  event->eventType = description.type;
+  event->windowNumber = description.windowNumber;
+  if (description.windowNumber != 0) {
+    event->eventWindow = window(description.windowNumber);
   }
-  event->location = spec.location;
-  event->flags = spec.modifierFlags;
-  event->dx = spec.deltaX;
-  event->button = spec.buttonNumber;
+  event->location = description.location;
+  event->flags = description.modifierFlags;
+  event->dx = description.deltaX;
+  event->button = description.buttonNumber;
   event->timestamp = uptime();
   event->clickCount = 1;
   event->pressure = 1.0f;

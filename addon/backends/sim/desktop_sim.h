@@ -41,7 +41,9 @@ class SimWindow;
 // window's content view, or the view itself. Hosts' drag regions do the first two.
 enum class DragRegionHit { kNone, kContentView, kSelf };
 
-struct ViewSpec {
+// A view to build, with its subviews: what a test describes, before the
+// desktop makes it a SimView.
+struct ViewDescription {
   std::string id;  // empty: the desktop names it
   std::string className = "NSView";
   port::Rect frame;  // in the superview's coordinates
@@ -49,7 +51,7 @@ struct ViewSpec {
   bool hidden = false;
   std::vector<port::Rect> dragRegions;  // in the view's own coordinates
   DragRegionHit dragRegionHit = DragRegionHit::kNone;
-  std::vector<ViewSpec> children;  // back to front
+  std::vector<ViewDescription> children;  // back to front
 };
 
 // How an event reached a view: "dispatch" (normal delivery to the hit view) or
@@ -125,7 +127,8 @@ class SimEvent final : public port::Event {
   bool madeByApplication = false;  // built with mouseEventWithType:..., not by the user
 };
 
-struct EventSpec {
+// An event to make, before the desktop numbers and dates it.
+struct EventDescription {
   uint64_t type = 0;
   int64_t windowNumber = 0;  // 0: no window
   port::Point location;      // in window coordinates (screen coordinates without a window)
@@ -179,15 +182,15 @@ class Desktop {
 
   // Windows and views.
   std::shared_ptr<SimWindow> createWindow(std::optional<int64_t> number, port::Rect frame,
-                                          const std::optional<ViewSpec>& content);
+                                          const std::optional<ViewDescription>& content);
   void closeWindow(int64_t number);
-  void setContentView(int64_t number, const std::optional<ViewSpec>& content);
+  void setContentView(int64_t number, const std::optional<ViewDescription>& content);
   std::shared_ptr<SimWindow> window(int64_t number) const;
   std::shared_ptr<SimView> view(const std::string& id) const;
   const std::vector<std::shared_ptr<SimWindow>>& windows() const { return windows_; }
 
   // Events.
-  std::shared_ptr<SimEvent> makeEvent(const EventSpec& spec);
+  std::shared_ptr<SimEvent> makeEvent(const EventDescription& description);
   // Takes an event from the queue and delivers it as the application would:
   // through the local monitors in turn (a monitor returning none drops it),
   // then to the hit view of its window. It becomes the application's current
@@ -240,7 +243,7 @@ class Desktop {
 
  private:
   Desktop() = default;
-  std::shared_ptr<SimView> buildView(const ViewSpec& spec,
+  std::shared_ptr<SimView> buildView(const ViewDescription& description,
                                      const std::shared_ptr<SimWindow>& window);
 
   std::vector<std::shared_ptr<SimWindow>> windows_;

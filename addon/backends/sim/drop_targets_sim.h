@@ -81,9 +81,9 @@ DropResult dropOnFolder(uint64_t dragId, const std::string& directory, port::Poi
 
 // Asks the source of a running drag (id, or 0 for the newest) for a file
 // through a provider the addon did not make: another NSFilePromiseProvider
-// (`ourClassWithoutItem` false) or a FilePromiseProvider carrying no item. The
-// destination is in `directory`; the write request is made on the queue the
-// delegate names. The drag keeps running.
+// (`ourClassWithoutItem` false) or a KestrovanFilePromiseProvider carrying no
+// item. The destination is in `directory`; the write request is made on the
+// queue the delegate names. The drag keeps running.
 DropResult requestWriteThroughForeignProvider(uint64_t dragId, const std::string& directory,
                                               bool ourClassWithoutItem);
 

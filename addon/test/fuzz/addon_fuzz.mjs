@@ -29,7 +29,7 @@ if (option('--seed')) {
 
 const addon = require(path.join(buildDir, 'addon', 'kestrovan_file_promise_drag.node'));
 const desktop = require('../../backends/sim/control/index.js').load(
-  path.join(buildDir, 'addon', 'kestrovan_desktop_sim.node'),
+  path.join(buildDir, 'addon', 'kestrovan_desktop_sim_control.node'),
 );
 const { EventType } = desktop;
 const exportNames = Object.getOwnPropertyNames(addon);

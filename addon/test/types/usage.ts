@@ -3,7 +3,16 @@
 import * as drag from '../../js/index';
 import type { FileWrite, PromiseDragEnded, PromiseDragRequest, PromiseWriteRequest } from '../../js/index';
 import { load } from '../../backends/sim/control/index';
-import type { DropOutcome, PublishedProgress } from '../../backends/sim/control/index';
+import type {
+  DropOutcome,
+  EventDescription,
+  EventSpec,
+  PublishedProgress,
+  ViewDescription,
+  ViewSpec,
+  WindowOptions,
+  WindowSpec,
+} from '../../backends/sim/control/index';
 
 const request: PromiseDragRequest = {
   sessionId: 'drag-1',
@@ -100,3 +109,20 @@ const history: number[] = desktop.progresses()[0].completedHistory;
 // @ts-expect-error the provider is "foreign" or "withoutItem"
 desktop.requestWriteThroughForeignProvider(null, '/tmp/out', { provider: 'other' });
 void [answered, description, published, history];
+
+// Windows, views and events as a test describes them; the former *Spec names
+// still name the same types.
+const page: ViewDescription = { id: 'page', className: 'RenderWidgetHostViewCocoa', dragRegions: [{ x: 0, y: 0, width: 10, height: 10 }] };
+const options: WindowOptions = { frame: { x: 0, y: 0, width: 800, height: 600 }, contentView: { children: [page] }, key: true };
+const simWindow: number = desktop.createWindow(options).number;
+const press: EventDescription = { type: desktop.EventType.leftMouseDown, window: simWindow, location: { x: 5, y: 5 } };
+desktop.sendEvent(press);
+desktop.setCurrentEvent(null);
+const formerView: ViewSpec = page;
+const formerWindow: WindowSpec = options;
+const formerEvent: EventSpec = { type: 1 };
+// @ts-expect-error a window needs its frame
+desktop.createWindow({ key: true });
+// @ts-expect-error an event needs its type
+desktop.sendEvent({ window: simWindow });
+void [formerView, formerWindow, formerEvent];

@@ -22,34 +22,35 @@ DragRegionHit toDragRegionHit(const std::string& text) {
   throw ControlError{"dragRegionHit must be \"none\", \"contentView\" or \"self\""};
 }
 
-ViewSpec toViewSpec(napi_env env, napi_value value) {
+ViewDescription toViewDescription(napi_env env, napi_value value) {
   if (typeOf(env, value) != napi_object) throw ControlError{"a view must be an object"};
-  ViewSpec spec;
-  if (auto v = get(env, value, "id")) spec.id = toString(env, *v, "id");
-  if (auto v = get(env, value, "className")) spec.className = toString(env, *v, "className");
-  if (auto v = get(env, value, "frame")) spec.frame = toRect(env, *v, "frame");
+  ViewDescription view;
+  if (auto v = get(env, value, "id")) view.id = toString(env, *v, "id");
+  if (auto v = get(env, value, "className")) view.className = toString(env, *v, "className");
+  if (auto v = get(env, value, "frame")) view.frame = toRect(env, *v, "frame");
   if (auto v = get(env, value, "boundsOrigin"))
-    spec.boundsOrigin = toPoint(env, *v, "boundsOrigin");
-  if (auto v = get(env, value, "hidden")) spec.hidden = toBool(env, *v, "hidden");
+    view.boundsOrigin = toPoint(env, *v, "boundsOrigin");
+  if (auto v = get(env, value, "hidden")) view.hidden = toBool(env, *v, "hidden");
   if (auto v = get(env, value, "dragRegions")) {
     for (napi_value r : toArray(env, *v, "dragRegions"))
-      spec.dragRegions.push_back(toRect(env, r, "dragRegion"));
+      view.dragRegions.push_back(toRect(env, r, "dragRegion"));
   }
   if (auto v = get(env, value, "dragRegionHit")) {
-    spec.dragRegionHit = toDragRegionHit(toString(env, *v, "dragRegionHit"));
+    view.dragRegionHit = toDragRegionHit(toString(env, *v, "dragRegionHit"));
   }
   if (auto v = get(env, value, "children")) {
-    for (napi_value c : toArray(env, *v, "children")) spec.children.push_back(toViewSpec(env, c));
+    for (napi_value c : toArray(env, *v, "children"))
+      view.children.push_back(toViewDescription(env, c));
   }
-  return spec;
+  return view;
 }
 
 // undefined: a plain content view filling the window; null: no content view.
-std::optional<ViewSpec> toContentSpec(napi_env env, napi_value value) {
+std::optional<ViewDescription> toContentView(napi_env env, napi_value value) {
   auto type = typeOf(env, value);
   if (type == napi_null) return std::nullopt;
-  if (type == napi_undefined) return ViewSpec{};
-  return toViewSpec(env, value);
+  if (type == napi_undefined) return ViewDescription{};
+  return toViewDescription(env, value);
 }
 
 std::shared_ptr<SimWindow> windowArgument(napi_env env, napi_value value) {
@@ -64,22 +65,22 @@ std::shared_ptr<SimWindow> optionalWindowArgument(napi_env env, napi_value value
   return windowArgument(env, value);
 }
 
-EventSpec toEventSpec(napi_env env, napi_value value) {
+EventDescription toEventDescription(napi_env env, napi_value value) {
   if (typeOf(env, value) != napi_object) throw ControlError{"an event must be an object"};
-  EventSpec spec;
+  EventDescription event;
   auto type = get(env, value, "type");
   if (!type) throw ControlError{"event.type is missing"};
-  spec.type = static_cast<uint64_t>(toNumber(env, *type, "type"));
-  if (auto v = get(env, value, "window")) spec.windowNumber = windowArgument(env, *v)->number;
-  if (auto v = get(env, value, "location")) spec.location = toPoint(env, *v, "location");
+  event.type = static_cast<uint64_t>(toNumber(env, *type, "type"));
+  if (auto v = get(env, value, "window")) event.windowNumber = windowArgument(env, *v)->number;
+  if (auto v = get(env, value, "location")) event.location = toPoint(env, *v, "location");
   if (auto v = get(env, value, "modifierFlags")) {
-    spec.modifierFlags = static_cast<uint64_t>(toNumber(env, *v, "modifierFlags"));
+    event.modifierFlags = static_cast<uint64_t>(toNumber(env, *v, "modifierFlags"));
   }
-  if (auto v = get(env, value, "deltaX")) spec.deltaX = toNumber(env, *v, "deltaX");
+  if (auto v = get(env, value, "deltaX")) event.deltaX = toNumber(env, *v, "deltaX");
   if (auto v = get(env, value, "buttonNumber")) {
-    spec.buttonNumber = static_cast<int64_t>(toNumber(env, *v, "buttonNumber"));
+    event.buttonNumber = static_cast<int64_t>(toNumber(env, *v, "buttonNumber"));
   }
-  return spec;
+  return event;
 }
 
 napi_value windowInfo(napi_env env, const SimWindow& window) {
@@ -107,21 +108,22 @@ CONTROL(reset) {
 
 CONTROL(createWindow) {
   return guarded(env, [&] {
-    napi_value spec = arguments(env, info, 1)[0];
-    if (typeOf(env, spec) != napi_object) throw ControlError{"createWindow takes an object"};
+    napi_value options = arguments(env, info, 1)[0];
+    if (typeOf(env, options) != napi_object) throw ControlError{"createWindow takes an object"};
     std::optional<int64_t> windowNumber;
-    if (auto v = get(env, spec, "number"))
+    if (auto v = get(env, options, "number"))
       windowNumber = static_cast<int64_t>(toNumber(env, *v, "number"));
-    auto frameValue = get(env, spec, "frame");
+    auto frameValue = get(env, options, "frame");
     if (!frameValue) throw ControlError{"createWindow: frame is missing"};
     port::Rect frame = toRect(env, *frameValue, "frame");
     napi_value content;
-    if (napi_get_named_property(env, spec, "contentView", &content) != napi_ok) {
+    if (napi_get_named_property(env, options, "contentView", &content) != napi_ok) {
       throw ControlError{"cannot read contentView"};
     }
-    auto window = desktop().createWindow(windowNumber, frame, toContentSpec(env, content));
-    if (auto v = get(env, spec, "key"); v && toBool(env, *v, "key")) desktop().keyWindow = window;
-    if (auto v = get(env, spec, "main"); v && toBool(env, *v, "main"))
+    auto window = desktop().createWindow(windowNumber, frame, toContentView(env, content));
+    if (auto v = get(env, options, "key"); v && toBool(env, *v, "key"))
+      desktop().keyWindow = window;
+    if (auto v = get(env, options, "main"); v && toBool(env, *v, "main"))
       desktop().mainWindow = window;
     return windowInfo(env, *window);
   });
@@ -152,7 +154,7 @@ CONTROL(setContentView) {
   return guarded(env, [&] {
     auto argv = arguments(env, info, 2);
     auto window = windowArgument(env, argv[0]);
-    desktop().setContentView(window->number, toContentSpec(env, argv[1]));
+    desktop().setContentView(window->number, toContentView(env, argv[1]));
     return windowInfo(env, *window);
   });
 }
@@ -241,7 +243,7 @@ CONTROL(pressedButtons) {
 
 CONTROL(sendEvent) {
   return guarded(env, [&] {
-    auto event = desktop().makeEvent(toEventSpec(env, arguments(env, info, 1)[0]));
+    auto event = desktop().makeEvent(toEventDescription(env, arguments(env, info, 1)[0]));
     DispatchResult result = desktop().dispatch(event);
     napi_value o = object(env);
     set(env, o, "event", number(env, static_cast<double>(result.eventSerial)));
@@ -260,12 +262,12 @@ CONTROL(sendEvent) {
 
 CONTROL(setCurrentEvent) {
   return guarded(env, [&] {
-    napi_value spec = arguments(env, info, 1)[0];
-    if (isNullish(env, spec)) {
+    napi_value value = arguments(env, info, 1)[0];
+    if (isNullish(env, value)) {
       desktop().currentEvent.reset();
       return undefinedValue(env);
     }
-    auto event = desktop().makeEvent(toEventSpec(env, spec));
+    auto event = desktop().makeEvent(toEventDescription(env, value));
     desktop().currentEvent = event;
     return number(env, static_cast<double>(event->serial));
   });

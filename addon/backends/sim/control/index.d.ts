@@ -6,8 +6,8 @@
 export interface Point { x: number; y: number }
 export interface Rect { x: number; y: number; width: number; height: number }
 
-/** A view of a window's view tree. Children are ordered back to front. */
-export interface ViewSpec {
+/** A view of a window's view tree, as the desktop is to build it. Children are ordered back to front. */
+export interface ViewDescription {
   /** Name to address the view by; the desktop names it when absent. */
   id?: string;
   /** NSStringFromClass of the view; "NSView" by default. The host's web view is "RenderWidgetHostViewCocoa". */
@@ -20,16 +20,17 @@ export interface ViewSpec {
   dragRegions?: Rect[];
   /** "none" (no view; the default), "contentView" (the window's content view) or "self". */
   dragRegionHit?: 'none' | 'contentView' | 'self';
-  children?: ViewSpec[];
+  children?: ViewDescription[];
 }
 
-export interface WindowSpec {
+/** How createWindow makes a window. */
+export interface WindowOptions {
   /** The window number; the desktop numbers windows from 101 when absent. */
   number?: number;
   /** In screen coordinates. */
   frame: Rect;
   /** The content view; a plain view filling the window when absent; `null` for none. */
-  contentView?: ViewSpec | null;
+  contentView?: ViewDescription | null;
   key?: boolean;
   main?: boolean;
 }
@@ -49,7 +50,8 @@ export declare const EventType: Readonly<{
   leftMouseDragged: 6; keyDown: 10; scrollWheel: 22; otherMouseDown: 25; otherMouseUp: 26; swipe: 31;
 }>;
 
-export interface EventSpec {
+/** An event, as sendEvent and setCurrentEvent are to make it. */
+export interface EventDescription {
   type: number;
   /** The window number the event belongs to; none when absent. */
   window?: number | null;
@@ -340,12 +342,12 @@ export interface Desktop extends DesktopImages {
   /** Forgets windows, views, buttons, the mouse, the current event, the log, violations and haptic requests. Monitors, the main queue and the clock stay. */
   reset(): void;
 
-  createWindow(spec: WindowSpec): WindowInfo;
+  createWindow(options: WindowOptions): WindowInfo;
   windowInfo(number: number): WindowInfo;
   windowNumbers(): number[];
   closeWindow(number: number): void;
   /** Replaces the content view; `null` removes it. */
-  setContentView(number: number, content: ViewSpec | null | undefined): WindowInfo;
+  setContentView(number: number, content: ViewDescription | null | undefined): WindowInfo;
   setKeyWindow(number: number | null): void;
   setMainWindow(number: number | null): void;
   setViewProperties(id: string, properties: { hidden?: boolean; frame?: Rect; className?: string }): void;
@@ -363,9 +365,9 @@ export interface Desktop extends DesktopImages {
   pressedButtons(): number;
 
   /** Sends an event through the local monitors, then to its window's hit view. */
-  sendEvent(spec: EventSpec): DispatchResult;
+  sendEvent(event: EventDescription): DispatchResult;
   /** The event the application is handling, as seen by code called now; null for none. */
-  setCurrentEvent(spec: EventSpec | null): number | undefined;
+  setCurrentEvent(event: EventDescription | null): number | undefined;
   /** Makes NSEvent's mouse-event constructor fail, as it may. */
   refuseMouseEventCreation(refuse: boolean): void;
   monitors(): { id: number; mask: number }[];
@@ -420,8 +422,8 @@ export interface Desktop extends DesktopImages {
   /**
    * Asks a running drag's source for a write to a free name in `directory`
    * through a provider the addon did not make: another NSFilePromiseProvider
-   * ("foreign", the default) or a FilePromiseProvider carrying no item. The
-   * request runs when the main queue runs; the drag keeps running.
+   * ("foreign", the default) or a KestrovanFilePromiseProvider carrying no
+   * item. The request runs when the main queue runs; the drag keeps running.
    */
   requestWriteThroughForeignProvider(dragIdOrLatest: number | null, directory: string, options?: { provider?: 'foreign' | 'withoutItem' }): DropResult;
   /** Every outcome recorded since clearDropOutcomes(), oldest first. */
@@ -491,3 +493,10 @@ export interface HapticRequest {
 
 /** Loads the control module: the local build's, or the binary at `binaryPath`. */
 export function load(binaryPath?: string): Desktop;
+
+/** @deprecated The former name of ViewDescription. */
+export type ViewSpec = ViewDescription;
+/** @deprecated The former name of WindowOptions. */
+export type WindowSpec = WindowOptions;
+/** @deprecated The former name of EventDescription. */
+export type EventSpec = EventDescription;

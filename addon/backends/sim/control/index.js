@@ -137,7 +137,7 @@ function wrap(native) {
 }
 
 function load(binaryPath) {
-  const file = binaryPath ?? require('../../../js/binding').findBinary('kestrovan_desktop_sim');
+  const file = binaryPath ?? require('../../../js/binding').findBinary('kestrovan_desktop_sim_control');
   return wrap(require(file));
 }
 

@@ -4,7 +4,7 @@
 #include "control/controls.h"
 #include "control/napi_util.h"
 #include "desktop_sim.h"
-#include "input_sim.h"
+#include "haptics_sim.h"
 
 namespace kestrovan::sim::control {
 

@@ -1,4 +1,5 @@
-// Input on AppKit: the haptic feedback performer. It translates; it decides nothing.
+// Haptic feedback on AppKit: NSHapticFeedbackManager's default performer. It
+// translates; it decides nothing.
 
 #import <AppKit/AppKit.h>
 

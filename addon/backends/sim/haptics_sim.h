@@ -1,7 +1,7 @@
-// Input facilities of the simulated desktop beyond events and views: the
-// haptic feedback requests the application made, in order, with the virtual
-// clock's time of each. Like the rest of the desktop it is used from the main
-// thread only and lives for the process.
+// Haptic feedback on the simulated desktop: the requests the application made
+// to the feedback performer, in order, with the virtual clock's time of each.
+// Like the rest of the desktop it is used from the main thread only and lives
+// for the process.
 #pragma once
 
 #include <cstdint>

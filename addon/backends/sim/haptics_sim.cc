@@ -1,6 +1,6 @@
-// Input on the simulated desktop: the haptic feedback performer.
+// Haptic feedback on the simulated desktop: the performer records each request.
 
-#include "input_sim.h"
+#include "haptics_sim.h"
 
 #include "desktop_sim.h"
 #include "port/haptics.h"
