@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/run_sidecar.h"
-#include "tests/fake_platform.h"
+#include "test/fake_platform.h"
 
 namespace kestrovan::sidecar {
 namespace {
