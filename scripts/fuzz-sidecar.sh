@@ -14,6 +14,6 @@ shift || true
 bash scripts/build.sh linux-asan >/dev/null
 out=build/linux-asan/sidecar
 mkdir -p "$out/fuzz-corpus" "$out/fuzz-artifacts"
-exec "$out/sidecar_arguments_fuzzer" "$out/fuzz-corpus" sidecar/tests/fuzz/corpus \
-  -dict=sidecar/tests/fuzz/arguments.dict -max_total_time="$seconds" -max_len=4096 -timeout=10 \
+exec "$out/sidecar_arguments_fuzzer" "$out/fuzz-corpus" sidecar/test/fuzz/corpus \
+  -dict=sidecar/test/fuzz/arguments.dict -max_total_time="$seconds" -max_len=4096 -timeout=10 \
   -artifact_prefix="$out/fuzz-artifacts/" -print_final_stats=1 "$@"

@@ -59,7 +59,7 @@ for expected in package/js/start_file_drag.js package/js/write_file_from_stream.
                 package/vendor/node-api-headers/LICENSE package/backends/sim/control/index.d.ts package/src/bridge/module_entry.cc; do
   grep -qx "$expected" "$work/$(basename "$addon_tgz").contents" || fail "the addon's tarball lacks $expected"
 done
-for expected in package/prebuilds/linux-x64/kestrovan-drag-dropzone-sidecar package/core/arguments.cc package/x11/main_x11.cc package/mac/main_mac.mm; do
+for expected in package/prebuilds/linux-x64/kestrovan-drag-dropzone-sidecar package/core/arguments.cc package/x11/main_x11.cc package/macos/main_mac.mm; do
   grep -qx "$expected" "$work/$(basename "$sidecar_tgz").contents" || fail "the sidecar's tarball lacks $expected"
 done
 

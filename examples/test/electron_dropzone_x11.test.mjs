@@ -10,14 +10,14 @@ import readline from 'node:readline';
 import { fileURLToPath } from 'node:url';
 import { after, before, test } from 'node:test';
 
-import { startXvfb } from '../../sidecar/tests/js/xvfb.mjs';
+import { startXvfb } from '../../sidecar/test/js/xvfb.mjs';
 import { electronStub } from './electron_stub.mjs';
 
 const require = createRequire(import.meta.url);
 const here = path.dirname(fileURLToPath(import.meta.url));
 const repository = path.join(here, '..', '..');
 const buildDir = path.resolve(repository, process.env.KESTROVAN_BUILD_DIR ?? 'build/linux-release');
-const fixturePath = path.join(buildDir, 'sidecar', 'tests', 'e2e', 'drag-source-fixture');
+const fixturePath = path.join(buildDir, 'sidecar', 'test', 'e2e', 'drag-source-fixture');
 
 const { startApp } = require(path.join(here, '..', 'electron-drag-out', 'app.js'));
 const desktop = require('kestrovan-file-promise-drag/desktop-sim').load();

@@ -24,8 +24,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/child_process.h"
-#include "tests/e2e/xvfb_server.h"
+#include "test/e2e/child_process.h"
+#include "test/e2e/xvfb_server.h"
 
 using namespace kestrovan::sidecar::e2e;
 using namespace std::chrono_literals;

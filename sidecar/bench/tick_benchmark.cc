@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/dropzone_monitor.h"
-#include "tests/fake_platform.h"
+#include "test/fake_platform.h"
 
 namespace kestrovan::sidecar {
 namespace {

@@ -1,13 +1,8 @@
 #include "core/arguments.h"
 
-#include <clocale>
-#include <cstdlib>
 #include <vector>
-#if defined(__APPLE__)
-#include <xlocale.h>
-#else
-#include <locale.h>
-#endif
+
+#include "port/c_locale_number_port.h"
 
 namespace kestrovan::sidecar {
 namespace {
@@ -16,12 +11,6 @@ constexpr std::string_view kTrayFrameOption = "--tray-frame";
 constexpr std::string_view kDropzoneFrameOption = "--dropzone-frame";
 constexpr std::string_view kPaddingOption = "--dropzone-padding";
 constexpr std::string_view kZoneSizeOption = "--zone-size";
-
-locale_t cLocale() {
-  // Created once and kept for the life of the process.
-  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-  return locale;
-}
 
 bool isLeadingSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -50,7 +39,7 @@ std::optional<double> parseNumber(std::string_view text) {
   char* end = nullptr;
   // ERANGE is deliberately not looked at: overflow gives ±HUGE_VAL (infinity)
   // and underflow a subnormal or zero, and both count as numbers.
-  const double value = strtod_l(copy.c_str(), &end, cLocale());
+  const double value = strtodInCLocale(copy.c_str(), &end);
   if (end != copy.c_str() + copy.size()) return std::nullopt;
   return value;
 }

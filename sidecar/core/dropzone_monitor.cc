@@ -4,6 +4,8 @@
 #include <string>
 
 #include "core/output_signals.h"
+#include "core/pasteboard_types.h"
+#include "core/polling_fallback_constants.h"
 
 namespace kestrovan::sidecar {
 

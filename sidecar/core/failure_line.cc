@@ -1,7 +1,5 @@
 #include "core/failure_line.h"
 
-#include "core/output_signals.h"
-
 namespace kestrovan::sidecar {
 
 std::string escapeControlCharacters(std::string_view text) {

@@ -12,6 +12,9 @@
 
 namespace kestrovan::sidecar {
 
+// What every failure line begins with.
+inline constexpr std::string_view failureLinePrefix = "[KestrovanDragDropzone] Sidecar failed: ";
+
 // The text with each control character (U+0000 to U+001F and U+007F) written
 // as `\n`, `\r`, `\t` or `\u00XX` (two upper-case hexadecimal digits); every
 // other byte, a backslash and the bytes of UTF-8 sequences included, as it is.

@@ -6,7 +6,6 @@
 #include "core/arguments.h"
 #include "core/dropzone_monitor.h"
 #include "core/failure_line.h"
-#include "core/output_signals.h"
 #include "core/termination.h"
 #include "core/zones.h"
 

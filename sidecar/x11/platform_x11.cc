@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/output_signals.h"
 #include "x11/selection_x11.h"
 
 namespace kestrovan::sidecar {

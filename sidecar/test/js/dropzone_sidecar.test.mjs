@@ -21,7 +21,7 @@ const { sidecarArguments } = require(path.join(packageRoot, 'js', 'dropzone_side
 const build = process.env.KESTROVAN_BUILD_DIR;
 assert.ok(build, 'KESTROVAN_BUILD_DIR must name the build folder');
 const program = path.resolve(build, 'sidecar', 'kestrovan-drag-dropzone-sidecar');
-const dragSource = path.resolve(build, 'sidecar', 'tests', 'e2e', 'drag-source-fixture');
+const dragSource = path.resolve(build, 'sidecar', 'test', 'e2e', 'drag-source-fixture');
 const fixtures = path.join(here, 'fixtures');
 const failed = '[KestrovanDragDropzone] Sidecar failed: ';
 

@@ -1,6 +1,6 @@
 // Objective-C++ with ARC: the Objective-C and dispatch objects held in the
 // containers below are strong references that ARC releases.
-#include "mac/platform_mac.h"
+#include "macos/platform_mac.h"
 
 #import <AppKit/AppKit.h>
 #import <CoreGraphics/CoreGraphics.h>

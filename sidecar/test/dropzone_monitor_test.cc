@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/monitor_fixture.h"
+#include "test/monitor_fixture.h"
 
 namespace kestrovan::sidecar::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/run_sidecar.h"
-#include "tests/fake_platform.h"
+#include "test/fake_platform.h"
 
 namespace kestrovan::sidecar {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/run_sidecar.h"
-#include "mac/platform_mac.h"
+#include "macos/platform_mac.h"
 
 int main(int argc, char* argv[]) {
   @autoreleasepool {

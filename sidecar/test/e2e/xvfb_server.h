@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "tests/e2e/child_process.h"
+#include "test/e2e/child_process.h"
 
 namespace kestrovan::sidecar::e2e {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/run_sidecar.h"
-#include "tests/fake_platform.h"
+#include "test/fake_platform.h"
 
 namespace kestrovan::sidecar {
 namespace {
@@ -162,9 +162,34 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"1e-999", 0}, NumberCase{"-1e-999", -0.0},
                       NumberCase{"4.9406564584124654e-324", 4.9406564584124654e-324}));
 
+// Further forms strtod takes in the C locale: hexadecimal without a binary
+// exponent or without an integer part, leading zeros, signed exponents, every
+// spelling of the words, NaN with a payload, and the edges of the range.
+INSTANTIATE_TEST_SUITE_P(
+    FurtherForms, AcceptedNumberTest,
+    ::testing::Values(NumberCase{"0x1.8", 1.5}, NumberCase{"0x.8", 0.5}, NumberCase{"0xAp-1", 5},
+                      NumberCase{"-0x0p0", -0.0}, NumberCase{"00012", 12},
+                      NumberCase{"1e+5", 100000}, NumberCase{"1e-0", 1},
+                      NumberCase{"INFINITY", kInf}, NumberCase{"+inf", kInf},
+                      NumberCase{"-nan", kNaN}, NumberCase{"nan()", kNaN},
+                      NumberCase{"nan(abc_1)", kNaN},
+                      NumberCase{"0x1p-1074", 4.9406564584124654e-324},
+                      NumberCase{"0x1p99999", kInf}, NumberCase{"1e99999999999999999999", kInf},
+                      NumberCase{"1.7976931348623157e308", 1.7976931348623157e308}));
+
 TEST(ParseNumberTest, RejectsEmptyLeadingSpaceAndTrailingText) {
   for (const char* text : {"",  " 1",  "\t1", "\n1", "\v1", "\f1", "\r1", "1 ", "1\n", "1x",
                            "x", "1,5", "--1", "0x",  "1e",  "in",  "+",   "-",  ".",   "1.2.3"}) {
+    EXPECT_FALSE(parseNumber(text).has_value()) << '"' << text << '"';
+  }
+}
+
+// strtod reads the longest number at the front of each of these and leaves
+// the rest, so none is consumed entirely.
+TEST(ParseNumberTest, RejectsWhatStrtodStopsShortOf) {
+  for (const char* text :
+       {"0x1p", "1e+", "infinit", "nan(", "nan(a b)", "nan(a-b)", "+-1", ".e1", "e1", "0x.p1",
+        "0b101", "1d", "1f", "1 000", "1_000", "\xEF\xBC\x91" /* a full-width digit one */}) {
     EXPECT_FALSE(parseNumber(text).has_value()) << '"' << text << '"';
   }
 }

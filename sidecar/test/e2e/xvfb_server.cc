@@ -1,4 +1,4 @@
-#include "tests/e2e/xvfb_server.h"
+#include "test/e2e/xvfb_server.h"
 
 #include <signal.h>
 #include <sys/wait.h>

@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "tests/monitor_fixture.h"
+#include "test/monitor_fixture.h"
 
 namespace kestrovan::sidecar::testing {
 namespace {

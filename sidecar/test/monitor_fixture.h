@@ -12,7 +12,7 @@
 #include "core/dropzone_monitor.h"
 #include "core/zones.h"
 #include "port/event_monitor_port.h"
-#include "tests/fake_platform.h"
+#include "test/fake_platform.h"
 
 namespace kestrovan::sidecar::testing {
 

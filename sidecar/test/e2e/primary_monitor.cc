@@ -1,4 +1,4 @@
-#include "tests/e2e/primary_monitor.h"
+#include "test/e2e/primary_monitor.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>

@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/child_process.h"
-#include "tests/e2e/primary_monitor.h"
-#include "tests/e2e/xvfb_server.h"
+#include "test/e2e/child_process.h"
+#include "test/e2e/primary_monitor.h"
+#include "test/e2e/xvfb_server.h"
 
 namespace kestrovan::sidecar::e2e {
 namespace {

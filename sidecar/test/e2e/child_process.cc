@@ -1,4 +1,4 @@
-#include "tests/e2e/child_process.h"
+#include "test/e2e/child_process.h"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -7,8 +7,8 @@
 #include <csignal>
 #include <functional>
 
-#include "tests/fake_platform.h"
-#include "tests/monitor_fixture.h"
+#include "test/fake_platform.h"
+#include "test/monitor_fixture.h"
 
 namespace kestrovan::sidecar::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/fake_platform.h"
+#include "test/fake_platform.h"
 
 #include <stdexcept>
 
