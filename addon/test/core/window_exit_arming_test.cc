@@ -86,6 +86,23 @@ class WindowExitArming : public ::testing::Test {
     return record;
   }
 
+  // Which window a table case's event belongs to.
+  enum class Of { kArmed, kArmedWithoutContentView, kOther, kNoWindow };
+  port::WindowPtr windowOf(Of which) {
+    switch (which) {
+      case Of::kArmed:
+        return armed;
+      case Of::kArmedWithoutContentView:
+        armed->setContentView(nullptr);
+        return armed;
+      case Of::kOther:
+        return other;
+      case Of::kNoWindow:
+        break;
+    }
+    return nullptr;
+  }
+
   static port::EventPtr dragged(const port::WindowPtr& window, port::Point at) {
     return fake::makeEvent(kLeftMouseDragged, window, at);
   }
@@ -114,77 +131,37 @@ TEST_F(WindowExitArming, ArmingInsideWatchesLeftUpAndLeftDraggedWithOneMonitor) 
   EXPECT_EQ(windowExitEvent(), nullptr);
 }
 
-// [name, the event delivered, whether it fires the arming]. The content view
-// of window 101 covers (0, 0) to (800, 600) in its window's coordinates.
+// [name, the event's window, its location in that window, whether it fires
+// the arming]. The content view of window 101 covers (0, 0) to (800, 600) in
+// its window's coordinates.
 TEST_F(WindowExitArming, FiresOnceOnTheFirstLeftDragOutsideTheArmedContentView) {
   struct Case {
     const char* name;
-    std::function<port::EventPtr(WindowExitArming&)> event;
+    Of window;
+    port::Point at;
     bool fires;
   };
   const std::vector<Case> cases = {
-      {"inside",
-       [](auto& t) {
-         return dragged(t.armed, {300, 250});
-       },
-       false},
-      {"on the minimum corner",
-       [](auto& t) {
-         return dragged(t.armed, {0, 0});
-       },
-       false},
-      {"just inside the maximum corner",
-       [](auto& t) {
-         return dragged(t.armed, {799.9, 599.9});
-       },
-       false},
-      {"on the maximum X edge",
-       [](auto& t) {
-         return dragged(t.armed, {800, 300});
-       },
-       true},
-      {"on the maximum Y edge",
-       [](auto& t) {
-         return dragged(t.armed, {300, 600});
-       },
-       true},
-      {"left of the view",
-       [](auto& t) {
-         return dragged(t.armed, {-0.5, 300});
-       },
-       true},
-      {"below the view",
-       [](auto& t) {
-         return dragged(t.armed, {300, -20});
-       },
-       true},
-      {"another window, outside its own view",
-       [](auto& t) {
-         return dragged(t.other, {-50, -50});
-       },
-       false},
-      {"another window, where the armed one's outside would be",
-       [](auto& t) {
-         return dragged(t.other, {900, 300});
-       },
-       false},
-      {"an event of no window",
-       [](auto&) {
-         return dragged(nullptr, {-50, -50});
-       },
-       false},
+      {"inside", Of::kArmed, {300, 250}, false},
+      {"on the minimum corner", Of::kArmed, {0, 0}, false},
+      {"just inside the maximum corner", Of::kArmed, {799.9, 599.9}, false},
+      {"on the maximum X edge", Of::kArmed, {800, 300}, true},
+      {"on the maximum Y edge", Of::kArmed, {300, 600}, true},
+      {"left of the view", Of::kArmed, {-0.5, 300}, true},
+      {"below the view", Of::kArmed, {300, -20}, true},
       {"the armed window, once its content view is gone",
-       [](auto& t) {
-         t.armed->setContentView(nullptr);
-         return dragged(t.armed, {300, 250});
-       },
+       Of::kArmedWithoutContentView,
+       {300, 250},
        true},
+      {"another window, outside its own view", Of::kOther, {-50, -50}, false},
+      {"another window, where the armed one's outside would be", Of::kOther, {900, 300}, false},
+      {"an event of no window", Of::kNoWindow, {-50, -50}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetUp();
     auto record = arm();
-    port::EventPtr event = c.event(*this);
+    port::EventPtr event = dragged(windowOf(c.window), c.at);
     deliverPassing(event);
     if (!c.fires) {
       EXPECT_EQ(record->runs, 0);
@@ -280,35 +257,25 @@ TEST_F(WindowExitArming, RefusalsArmNothingAndCancelTheEarlierArming) {
   }
 }
 
-// [name, the release]: no run, the monitor gone, and a later drag out does nothing.
+// [name, the release's window, its location]: no run, the monitor gone, and
+// a later drag out does nothing.
 TEST_F(WindowExitArming, ALeftMouseUpAnywhereDisarmsWithoutCalling) {
   struct Case {
     const char* name;
-    std::function<port::EventPtr(WindowExitArming&)> release;
+    Of window;
+    port::Point at;
   };
   const std::vector<Case> cases = {
-      {"inside the armed window",
-       [](auto& t) {
-         return fake::makeEvent(kLeftMouseUp, t.armed, {300, 250});
-       }},
-      {"outside the armed window's content view",
-       [](auto& t) {
-         return fake::makeEvent(kLeftMouseUp, t.armed, {-30, 250});
-       }},
-      {"in another window",
-       [](auto& t) {
-         return fake::makeEvent(kLeftMouseUp, t.other, {10, 10});
-       }},
-      {"of no window",
-       [](auto&) {
-         return fake::makeEvent(kLeftMouseUp, nullptr, {10, 10});
-       }},
+      {"inside the armed window", Of::kArmed, {300, 250}},
+      {"outside the armed window's content view", Of::kArmed, {-30, 250}},
+      {"in another window", Of::kOther, {10, 10}},
+      {"of no window", Of::kNoWindow, {10, 10}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetUp();
     auto record = arm();
-    deliverPassing(c.release(*this));
+    deliverPassing(fake::makeEvent(kLeftMouseUp, windowOf(c.window), c.at));
     EXPECT_TRUE(record->destroyedBeforeRun);
     EXPECT_EQ(fake::installedMonitorCount(), 0u);
     EXPECT_EQ(fake::monitors()[0].removals, 1);
