@@ -1,25 +1,11 @@
-// armPromiseDragOnWindowExit / disarmPromiseDrag: the one-shot trigger that calls
-// JavaScript when the cursor leaves the window with the left button held.
-//
-// One arming at a time, in module-level state that lives for the process. The
-// armed callback is a stored callback (a reference of count 1 with the
-// environment that armed it);
-// a local monitor for left-mouse-up and left-mouse-dragged events watches for
-// the exit while the cursor is inside. The callback is called at most once per
-// arming, and every arming's reference is deleted exactly once: by disarming,
-// or by the firing that took it out of the state before calling.
-
 #include "drag/window_exit_arming.h"
 
 #include <utility>
 
-#include "bridge/arguments.h"
-#include "bridge/environment_teardown.h"
-#include "bridge/exports.h"
-#include "bridge/stored_callback.h"
 #include "port/application.h"
 #include "port/geometry.h"
 #include "port/platform_exception.h"
+#include "port/window.h"
 
 namespace kestrovan {
 
@@ -31,8 +17,11 @@ constexpr uint64_t kWindowExitMonitorMask =
     port::eventMaskFromType(port::event_type::kLeftMouseDragged);
 static_assert(kWindowExitMonitorMask == 0x44);
 
+// The monitor exists only while a call is armed, except when AppKit gave no
+// token: then the call stays armed without one until the next arming or disarm.
 struct WindowExitState {
-  StoredCallbackPtr windowExitCallback;
+  WindowExitCallPtr windowExitCallback;
+  WindowExitOwner windowExitOwner = nullptr;
   port::MonitorTokenPtr windowExitMonitor;
   port::EventPtr windowExitEvent;
 };
@@ -53,22 +42,15 @@ bool insideContentView(const port::Window& window, port::Point windowPoint) {
 
 void fireWindowExit(const port::EventPtr& event) {
   WindowExitState& windowExit = state();
-  // Taken out first: the callback may arm again, and disarming below must not
-  // release this one. It is released when this call ends.
-  StoredCallbackPtr callback = std::move(windowExit.windowExitCallback);
-  if (!callback) return;
+  // Taken out first: the call may arm again, and disarming below must not
+  // destroy this one. It is destroyed when this firing ends.
+  WindowExitCallPtr call = std::move(windowExit.windowExitCallback);
+  if (!call) return;
   disarmWindowExit();
 
-  napi_env env = callback->env();
-  napi_handle_scope scope = nullptr;
-  if (napi_open_handle_scope(env, &scope) == napi_ok) {
-    windowExit.windowExitEvent = event;
-    // Outside every export (the monitor) a throw becomes an uncaught exception
-    // of the process; inside arming it stays pending for arming's caller.
-    callback->call(0, nullptr, nullptr);
-    state().windowExitEvent = nullptr;
-    napi_close_handle_scope(env, scope);
-  }
+  windowExit.windowExitEvent = event;
+  call->run();
+  state().windowExitEvent = nullptr;
 }
 
 port::LocalMonitorHandler windowExitHandler(int64_t armedWindowNumber) {
@@ -91,9 +73,50 @@ port::LocalMonitorHandler windowExitHandler(int64_t armedWindowNumber) {
   };
 }
 
+port::WindowPtr windowToArm(const port::Application& application,
+                            std::optional<int64_t> windowNumber) {
+  port::WindowPtr window;
+  if (windowNumber) window = application.windowWithWindowNumber(*windowNumber);
+  if (!window) window = application.keyWindow();
+  if (!window) window = application.mainWindow();
+  return window;
+}
+
 }  // namespace
 
-port::EventPtr windowExitEvent() { return state().windowExitEvent; }
+bool armWindowExit(std::optional<int64_t> windowNumber, WindowExitOwner owner,
+                   const std::function<WindowExitCallPtr()>& makeCall) {
+  // From here on any earlier arming is gone, whatever this call answers.
+  disarmWindowExit();
+
+  port::Application* application = port::sharedApplication();
+  if (application == nullptr) return false;
+  port::WindowPtr window = windowToArm(*application, windowNumber);
+  if (!window) return false;
+  if (!window->contentView()) return false;
+  if ((port::pressedMouseButtons() & 1) == 0) return false;
+
+  WindowExitCallPtr call = makeCall();
+  if (!call) return false;
+  WindowExitState& windowExit = state();
+  windowExit.windowExitCallback = std::move(call);
+  windowExit.windowExitOwner = owner;
+
+  port::Point cursor = window->convertPointFromScreen(port::mouseLocation());
+  if (insideContentView(*window, cursor)) {
+    windowExit.windowExitMonitor =
+        port::addLocalMonitor(kWindowExitMonitorMask, windowExitHandler(window->windowNumber()));
+    if (port::platformExceptionPending()) {
+      // AppKit raised: nothing stays armed (the caller reports the exception).
+      disarmWindowExit();
+      return false;
+    }
+  } else {
+    // Already outside: the call runs before this returns.
+    fireWindowExit(nullptr);
+  }
+  return true;
+}
 
 void disarmWindowExit() {
   WindowExitState& windowExit = state();
@@ -101,61 +124,16 @@ void disarmWindowExit() {
     port::MonitorTokenPtr token = std::exchange(windowExit.windowExitMonitor, nullptr);
     port::removeMonitor(token);
   }
-  // Taken out before it is released: nothing is left to release twice.
-  StoredCallbackPtr released = std::move(windowExit.windowExitCallback);
+  // Taken out before it is destroyed: nothing is left to destroy twice.
+  windowExit.windowExitOwner = nullptr;
+  WindowExitCallPtr released = std::move(windowExit.windowExitCallback);
 }
 
-void endWindowExitArming(napi_env env) {
-  const StoredCallbackPtr& callback = state().windowExitCallback;
-  if (callback && callback->env() == env) disarmWindowExit();
+void disarmWindowExitOf(WindowExitOwner owner) {
+  const WindowExitState& windowExit = state();
+  if (windowExit.windowExitCallback && windowExit.windowExitOwner == owner) disarmWindowExit();
 }
 
-napi_value armPromiseDragOnWindowExit(napi_env env, napi_callback_info info) {
-  Arguments arguments = fetchArguments(env, info, 2);
-  if (!arguments.fetched || arguments.count < 2) return booleanResult(env, false);
-  if (!isFunction(env, arguments.values[1])) return booleanResult(env, false);
-
-  // From here on any earlier arming is gone, whatever this call answers.
-  disarmWindowExit();
-
-  port::Application* application = port::sharedApplication();
-  if (application == nullptr) return booleanResult(env, false);
-  port::WindowPtr window;
-  int64_t windowNumber = 0;
-  if (napi_get_value_int64(env, arguments.values[0], &windowNumber) == napi_ok) {
-    window = application->windowWithWindowNumber(windowNumber);
-  }
-  if (!window) window = application->keyWindow();
-  if (!window) window = application->mainWindow();
-  if (!window) return booleanResult(env, false);
-  if (!window->contentView()) return booleanResult(env, false);
-  if ((port::pressedMouseButtons() & 1) == 0) return booleanResult(env, false);
-
-  StoredCallbackPtr callback =
-      StoredCallback::create(env, arguments.values[1], "KestrovanWindowExit");
-  if (!callback) return booleanResult(env, false);
-  WindowExitState& windowExit = state();
-  windowExit.windowExitCallback = std::move(callback);
-
-  port::Point cursor = window->convertPointFromScreen(port::mouseLocation());
-  if (insideContentView(*window, cursor)) {
-    windowExit.windowExitMonitor =
-        port::addLocalMonitor(kWindowExitMonitorMask, windowExitHandler(window->windowNumber()));
-    if (port::platformExceptionPending()) {
-      // AppKit raised: nothing stays armed (the export table logs it).
-      disarmWindowExit();
-      return booleanResult(env, false);
-    }
-  } else {
-    // Already outside: the callback runs before this call returns.
-    fireWindowExit(nullptr);
-  }
-  return booleanResult(env, true);
-}
-
-napi_value disarmPromiseDrag(napi_env env, napi_callback_info /*info*/) {
-  disarmWindowExit();
-  return booleanResult(env, true);
-}
+port::EventPtr windowExitEvent() { return state().windowExitEvent; }
 
 }  // namespace kestrovan
