@@ -128,7 +128,7 @@ class WriteModel {
   }
 
   fault(message) {
-    this.faults.push(`seed ${current.seed} step ${current.step} (clock ${desktop.now()}): ${message}`);
+    this.faults.push(`${message} (the desktop's clock at ${desktop.now()})`);
   }
 
   liveCount() {
