@@ -149,3 +149,17 @@ test('a cached file whose name is taken is copied beside it', () => {
   desktop.runMainQueue();
   assert.deepEqual(writes, [], 'no write request for a cached file');
 });
+
+test('a cached file whose free name is too long for the folder fails its copy, once', () => {
+  // The name is the longest a file system takes; its free name (" 2" added) is longer.
+  const name = `${'n'.repeat(251)}.txt`;
+  const folder = tempDirectory('kestrovan-copy-');
+  fs.writeFileSync(path.join(folder, name), 'mine');
+  const cached = path.join(tempDirectory('kestrovan-cache-'), name);
+  fs.writeFileSync(cached, 'cached');
+  windowWithButtonHeld();
+  startWatchedDrag('long', [{ promiseId: 'c', kind: 'file', suggestedName: 'x.txt', filePath: cached }]);
+  const { outcomes } = desktop.dropOnFolder(null, folder, { x: 0, y: 0 });
+  assert.deepEqual(outcomes.map((o) => [o.fileName, o.answers, o.outcome.success]), [[`${'n'.repeat(251)} 2.txt`, 1, false]]);
+  assert.deepEqual(fs.readdirSync(folder), [name]);
+});

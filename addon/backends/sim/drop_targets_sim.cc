@@ -192,7 +192,9 @@ DropResult dropOnFolder(uint64_t dragId, const std::string& directory, port::Poi
       if (error) {
         outcome->error = port::PromiseError{"NSPOSIXErrorDomain", error.value(), error.message()};
       }
-      outcome->existedWhenAnswered = fs::exists(outcome->destination);
+      // A destination the file system refuses (a name too long) is simply not there.
+      std::error_code ignored;
+      outcome->existedWhenAnswered = fs::exists(fs::symlink_status(outcome->destination, ignored));
       result.outcomes.push_back(outcome);
       continue;
     }
