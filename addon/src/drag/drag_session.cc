@@ -315,8 +315,7 @@ std::vector<port::DraggingItemPtr> FilePromiseDragSession::draggingItems(
     if (port::platformExceptionPending()) return {};
     port::DraggingItemPtr draggingItem = port::makeDraggingItem(writer);
     if (port::platformExceptionPending() || !draggingItem) return {};
-    DraggingFrame frame = draggingFrameForItem(origin.x, origin.y, index);
-    draggingItem->setDraggingFrame({frame.x, frame.y, frame.width, frame.height}, image);
+    draggingItem->setDraggingFrame(draggingFrameForItem(origin, index), image);
     if (port::platformExceptionPending()) return {};
     draggingItems.push_back(std::move(draggingItem));
   }
