@@ -3,8 +3,9 @@
 // Nothing outlives a rejection but its log line: the items read are dropped,
 // and the callback references (the write callback's, and the request's
 // onEnded's when it has one) are created only once every earlier test passed.
-// From the session's construction on, the session owns them; a later
-// rejection releases the unregistered session, whose teardown deletes them.
+// From the session's construction on, the session owns them through its
+// listener (bridge/javascript_drag_listener.h); a later rejection abandons
+// the session, whose teardown deletes them.
 
 #include <cstdint>
 #include <memory>
@@ -14,13 +15,15 @@
 
 #include "bridge/arguments.h"
 #include "bridge/exports.h"
+#include "bridge/javascript_drag_listener.h"
 #include "bridge/native_log.h"
 #include "bridge/stored_callback.h"
 #include "bridge/value_helpers.h"
 #include "drag/active_sessions.h"
 #include "drag/drag_event.h"
 #include "drag/drag_session.h"
-#include "drag/promise_item.h"
+#include "drag/dragging_items.h"
+#include "drag/promise_item_reading.h"
 #include "drag/window_exit_arming.h"
 #include "port/application.h"
 #include "port/dragging.h"
@@ -162,10 +165,12 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
   nativeLogLine("startPromiseDrag preparing AppKit drag sessionId=", sessionId,
                 " iconPath=", iconPath, " windowNumber=", window->windowNumber());
 
-  // From here the session owns the references.
+  // From here the session owns the references, through its listener.
   std::shared_ptr<FilePromiseDragSession> session = FilePromiseDragSession::create(
-      sessionId, std::move(storedWriteCallback), static_cast<int64_t>(items.size()),
-      std::move(storedEndedCallback));
+      sessionId,
+      std::make_unique<JavaScriptDragListener>(std::move(storedWriteCallback),
+                                               std::move(storedEndedCallback)),
+      static_cast<int64_t>(items.size()));
 
   // The event the drag starts from.
   port::EventPtr event = currentDragEvent(window);
@@ -176,16 +181,16 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
 
   // The dragging items around the event's location in the content view.
   port::Point origin = contentView->convertPointFromWindow(event->locationInWindow());
-  std::vector<port::DraggingItemPtr> draggingItems =
-      session->draggingItems(items, iconPath, origin);
+  std::vector<port::DraggingItemPtr> dragged =
+      draggingItems(sessionId, session->peer(), items, iconPath, origin);
   if (auto raised = port::takePlatformException()) {
     return abandon(session, rejectRaised(env, sessionId, *raised));
   }
 
   // Registered first, then the drag begun with the session as its source.
-  activeSessions().push_back(session);
+  addToActiveSessions(session);
   port::DraggingSessionPtr draggingSession =
-      port::beginDraggingSession(contentView, draggingItems, event, session->peer());
+      port::beginDraggingSession(contentView, dragged, event, session->peer());
   if (draggingSession) draggingSession->setAnimatesToStartingPositionsOnCancelOrFail(true);
   if (auto raised = port::takePlatformException()) {
     return abandon(session, rejectRaised(env, sessionId, *raised));  // no drag runs

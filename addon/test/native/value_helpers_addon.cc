@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/javascript_drag_listener.h"
 #include "bridge/js_call.h"
 #include "bridge/native_log.h"
 #include "bridge/stored_callback.h"
@@ -222,7 +223,8 @@ napi_value jsTearDownWithOpenWrites(napi_env env, napi_callback_info info) {
   };
   auto answers = std::make_shared<std::vector<Answer>>();
   {
-    auto session = FilePromiseDragSession::create("torn-down", std::move(callback), count);
+    auto session = FilePromiseDragSession::create(
+        "torn-down", std::make_unique<JavaScriptDragListener>(std::move(callback), nullptr), count);
     for (uint32_t index = 0; index < count; ++index) {
       napi_value element;
       napi_get_element(env, argv[1], index, &element);
