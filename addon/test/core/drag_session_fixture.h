@@ -99,10 +99,10 @@ class DragSessionTest : public ::testing::Test {
     return {kErrorDomain, 1, message};
   }
 
-  static inline const int kOwnerA = 0;
-  static inline const int kOwnerB = 0;
-  static inline const void* const kOwner = &kOwnerA;
-  static inline const void* const kOtherOwner = &kOwnerB;
+  // Two owners, known by their addresses (as the bridge's are environments).
+  static inline const char kOwners[2] = {'a', 'b'};
+  static inline const void* const kOwner = &kOwners[0];
+  static inline const void* const kOtherOwner = &kOwners[1];
 };
 
 }  // namespace kestrovan
