@@ -62,6 +62,7 @@ class DragSessionTest : public ::testing::Test {
     while (!activeSessions().empty()) removeFromActiveSessions(activeSessions().front().get());
     fake::resetMainQueue();
     EXPECT_TRUE(openWrites().empty()) << "a write was left open";
+    openWrites() = OpenWrites();  // so that a write left open fails this test alone
   }
 
   // A session of `owner`, registered.
