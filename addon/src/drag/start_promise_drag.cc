@@ -55,6 +55,15 @@ napi_value abandon(std::shared_ptr<FilePromiseDragSession>& session, napi_value 
   return rejection;
 }
 
+// When AppKit raised in the port calls just made: the rejection naming the
+// exception, the session abandoned. None when nothing was raised.
+std::optional<napi_value> abandonIfRaised(napi_env env, const std::string& sessionId,
+                                          std::shared_ptr<FilePromiseDragSession>& session) {
+  std::optional<port::PlatformException> raised = port::takePlatformException();
+  if (!raised) return std::nullopt;
+  return abandon(session, rejectRaised(env, sessionId, *raised));
+}
+
 // The window with the requested number, else the key window, else the main window.
 port::WindowPtr sourceWindow(std::optional<int64_t> windowNumber) {
   port::Application* application = port::sharedApplication();
@@ -174,27 +183,21 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
 
   // The event the drag starts from.
   port::EventPtr event = currentDragEvent(window);
-  if (auto raised = port::takePlatformException()) {
-    return abandon(session, rejectRaised(env, sessionId, *raised));
-  }
+  if (auto rejection = abandonIfRaised(env, sessionId, session)) return *rejection;
   if (!event) return abandon(session, reject(env, sessionId, ": failed to create drag event"));
 
   // The dragging items around the event's location in the content view.
   port::Point origin = contentView->convertPointFromWindow(event->locationInWindow());
   std::vector<port::DraggingItemPtr> dragged =
       draggingItems(sessionId, session->peer(), items, iconPath, origin);
-  if (auto raised = port::takePlatformException()) {
-    return abandon(session, rejectRaised(env, sessionId, *raised));
-  }
+  if (auto rejection = abandonIfRaised(env, sessionId, session)) return *rejection;
 
   // Registered first, then the drag begun with the session as its source.
   addToActiveSessions(session);
   port::DraggingSessionPtr draggingSession =
       port::beginDraggingSession(contentView, dragged, event, session->peer());
   if (draggingSession) draggingSession->setAnimatesToStartingPositionsOnCancelOrFail(true);
-  if (auto raised = port::takePlatformException()) {
-    return abandon(session, rejectRaised(env, sessionId, *raised));  // no drag runs
-  }
+  if (auto rejection = abandonIfRaised(env, sessionId, session)) return *rejection;  // no drag
 
   // The drag takes its own mouse-up: no local monitor sees the release that
   // would disarm the window-exit trigger, so the drag disarms it.
