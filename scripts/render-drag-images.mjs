@@ -21,7 +21,7 @@ function buildDir() {
   if (process.env.KESTROVAN_BUILD_DIR) return path.resolve(process.env.KESTROVAN_BUILD_DIR);
   for (const name of ['linux-release', 'linux-debug']) {
     const dir = path.join(root, 'build', name);
-    if (fs.existsSync(path.join(dir, 'addon', 'kestrovan_value_helpers_test.node'))) return dir;
+    if (fs.existsSync(path.join(dir, 'addon', 'kestrovan_core_probes.node'))) return dir;
   }
   throw new Error('no build found: run scripts/test.sh or set KESTROVAN_BUILD_DIR');
 }
@@ -30,7 +30,7 @@ const addonDir = path.join(buildDir(), 'addon');
 const desktop = require(path.join(root, 'addon/backends/sim/control/index.js')).load(
   path.join(addonDir, 'kestrovan_desktop_sim_control.node'),
 );
-const helpers = require(path.join(addonDir, 'kestrovan_value_helpers_test.node'));
+const helpers = require(path.join(addonDir, 'kestrovan_core_probes.node'));
 desktop.setLogEcho(false);
 
 const out = path.resolve(process.argv[2] ?? path.join(root, 'build', 'drag-images'));

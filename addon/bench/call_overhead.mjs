@@ -16,7 +16,7 @@ const require = createRequire(import.meta.url);
 const buildDir = path.resolve(process.argv[2] ?? 'build/linux-release');
 const bin = (name) => path.join(buildDir, 'addon', `${name}.node`);
 const addon = require(bin('kestrovan_file_promise_drag'));
-const helpers = require(bin('kestrovan_value_helpers_test'));
+const helpers = require(bin('kestrovan_core_probes'));
 const desktop = require('../backends/sim/control/index.js').load(bin('kestrovan_desktop_sim_control'));
 
 desktop.setLogEcho(false);

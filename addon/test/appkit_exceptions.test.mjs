@@ -6,7 +6,7 @@
 import assert from 'node:assert/strict';
 import { afterEach, beforeEach, describe, test } from 'node:test';
 
-import { addon, collectUntil, desktop, valueHelpers } from './helpers.mjs';
+import { addon, collectUntil, coreProbes, desktop } from './helpers.mjs';
 import { cleanDesktop, Collected, messagesSince, windowWithButtonHeld } from './drag_fixtures.mjs';
 
 beforeEach(() => {
@@ -95,7 +95,7 @@ describe('the other exports', () => {
 });
 
 test('the promise provider raises for a file type that conforms to neither public.data nor public.directory', () => {
-  const h = valueHelpers();
+  const h = coreProbes();
   for (const type of ['public.data', 'public.folder', 'com.adobe.pdf', 'dyn.ah62d4rv4ge80k3pwsm0g4']) {
     assert.deepEqual(h.makeFilePromiseProvider(type), { made: true, exception: null }, type);
   }

@@ -3,10 +3,10 @@
 import assert from 'node:assert/strict';
 import { beforeEach, describe, test } from 'node:test';
 
-import { desktop, valueHelpers } from './helpers.mjs';
+import { coreProbes, desktop } from './helpers.mjs';
 
 const { EventType } = desktop;
-const h = valueHelpers();
+const h = coreProbes();
 
 beforeEach(() => desktop.reset());
 

@@ -7,10 +7,10 @@ import os from 'node:os';
 import path from 'node:path';
 import { after, beforeEach, describe, test } from 'node:test';
 
-import { desktop, logMessages, valueHelpers } from './helpers.mjs';
+import { coreProbes, desktop, logMessages } from './helpers.mjs';
 import { pngSize, writePng } from './png_fixture.mjs';
 
-const h = valueHelpers();
+const h = coreProbes();
 const fixtures = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-drag-image-'));
 after(() => fs.rmSync(fixtures, { recursive: true, force: true }));
 

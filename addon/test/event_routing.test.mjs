@@ -6,11 +6,11 @@
 import assert from 'node:assert/strict';
 import { beforeEach, describe, test } from 'node:test';
 
-import { addon, desktop, valueHelpers } from './helpers.mjs';
+import { addon, coreProbes, desktop } from './helpers.mjs';
 import { cleanDesktop, messagesSince, windowWithButtonHeld } from './drag_fixtures.mjs';
 
 const { EventType } = desktop;
-const h = valueHelpers();
+const h = coreProbes();
 const item = { promiseId: 'p1', kind: 'file', suggestedName: 'a.txt' };
 const windowExitMask = 0x44;
 const dragTo = (window, x, y) => desktop.sendEvent({ type: EventType.leftMouseDragged, window, location: { x, y } });

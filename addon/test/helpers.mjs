@@ -11,7 +11,7 @@ export const addon = require(path.join(addonDir, 'kestrovan_file_promise_drag.no
 export const desktop = require('../backends/sim/control/index.js').load(
   path.join(addonDir, 'kestrovan_desktop_sim_control.node'),
 );
-export const valueHelpers = () => require(path.join(addonDir, 'kestrovan_value_helpers_test.node'));
+export const coreProbes = () => require(path.join(addonDir, 'kestrovan_core_probes.node'));
 export const binaryPath = (name) => path.join(addonDir, `${name}.node`);
 
 export const exportNames = [

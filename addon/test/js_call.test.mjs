@@ -5,9 +5,9 @@ import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { test } from 'node:test';
 
-import { binaryPath, valueHelpers } from './helpers.mjs';
+import { binaryPath, coreProbes } from './helpers.mjs';
 
-const h = valueHelpers();
+const h = coreProbes();
 
 test('inside an export the exception stays pending for the caller', () => {
   const error = new Error('from the callback');
@@ -18,7 +18,7 @@ test('inside an export the exception stays pending for the caller', () => {
 test('outside every export a throwing callback becomes an uncaught exception', () => {
   // In a child process: the test runner treats uncaught exceptions as failures.
   const script = `
-    const h = require(${JSON.stringify(binaryPath('kestrovan_value_helpers_test'))});
+    const h = require(${JSON.stringify(binaryPath('kestrovan_core_probes'))});
     const d = require(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
     const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
     const caught = [];
@@ -43,7 +43,7 @@ test('outside every export a throwing callback becomes an uncaught exception', (
 
 test('without a handler the uncaught exception ends the process as Node does', () => {
   const script = `
-    const h = require(${JSON.stringify(binaryPath('kestrovan_value_helpers_test'))});
+    const h = require(${JSON.stringify(binaryPath('kestrovan_core_probes'))});
     const d = require(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
     h.postCall(() => { throw new Error('unhandled in a block'); });
     d.runMainQueue();

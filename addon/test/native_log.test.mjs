@@ -5,13 +5,13 @@ import { spawnSync } from 'node:child_process';
 import path from 'node:path';
 import { beforeEach, test } from 'node:test';
 
-import { binaryPath, desktop, valueHelpers } from './helpers.mjs';
+import { binaryPath, coreProbes, desktop } from './helpers.mjs';
 
 beforeEach(() => desktop.reset());
 
 test('a line reaches standard error in NSLog shape, with the exact tagged bytes', () => {
   const script = `
-    const h = require(${JSON.stringify(binaryPath('kestrovan_value_helpers_test'))});
+    const h = require(${JSON.stringify(binaryPath('kestrovan_core_probes'))});
     h.nativeLog('message with %@ and %s and %d%n, é');
   `;
   const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8' });
@@ -25,8 +25,8 @@ test('a line reaches standard error in NSLog shape, with the exact tagged bytes'
 });
 
 test('the captured log keeps the tagged message', () => {
-  valueHelpers().nativeLog('%@');
-  valueHelpers().nativeLog('');
+  coreProbes().nativeLog('%@');
+  coreProbes().nativeLog('');
   assert.deepEqual(desktop.log(), ['[KestrovanNativeFilePromise] %@', '[KestrovanNativeFilePromise] ']);
 });
 

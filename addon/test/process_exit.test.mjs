@@ -9,7 +9,7 @@ import { binaryPath } from './helpers.mjs';
 const setup = `
   const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
   const d = require(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
-  const h = require(${JSON.stringify(binaryPath('kestrovan_value_helpers_test'))});
+  const h = require(${JSON.stringify(binaryPath('kestrovan_core_probes'))});
   d.createWindow({ frame: { x: 0, y: 0, width: 300, height: 200 }, key: true, main: true });
   d.moveMouse(100, 100);
   d.setPressedButtons(1);

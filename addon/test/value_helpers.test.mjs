@@ -2,9 +2,9 @@
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
 
-import { valueHelpers } from './helpers.mjs';
+import { coreProbes } from './helpers.mjs';
 
-const h = valueHelpers();
+const h = coreProbes();
 
 describe('stringFromNapi', () => {
   const cases = [

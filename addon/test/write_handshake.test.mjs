@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { beforeEach, describe, test } from 'node:test';
 
-import { addon, binaryPath, collectUntil, desktop, logMessages, valueHelpers } from './helpers.mjs';
+import { addon, binaryPath, collectUntil, desktop, logMessages } from './helpers.mjs';
 import {
   cleanDesktop,
   Collected,
@@ -279,30 +279,6 @@ test('the write callback is collected after the session with its writes done ret
   assert.equal(await collectUntil(() => callbacks.has('write'), 10), false, 'held while registered');
   desktop.advanceClock(1);
   assert.ok(await collectUntil(() => callbacks.has('write')));
-});
-
-test('teardown answers every write still open once, withdraws its progress and calls no JavaScript', () => {
-  const directory = tempDirectory();
-  let called = 0;
-  const destinations = [`${directory}/one.txt`, `${directory}/two.txt`];
-  const mark = logMessages().length;
-  const answers = valueHelpers().tearDownWithOpenWrites(() => called++, destinations);
-  assert.deepEqual(
-    answers
-      .map(({ destination, error }) => [destination, error && { ...error, domain: domainPattern.test(error.domain) }])
-      .sort(([a], [b]) => a.localeCompare(b)),
-    destinations.map((d) => [d, { domain: true, code: 1, description: 'NATIVE_DOWNLOAD_PROMISE_CALLBACK_FAILED' }]),
-  );
-  desktop.runFor(1); // the deliveries find the session gone
-  assert.equal(called, 0);
-  for (const destination of destinations) {
-    const progress = progressOf(destination);
-    assert.deepEqual([progress.published, progress.withdrawn, progress.completedUnitCount], [false, true, 0]);
-  }
-  const lines = messagesSince(mark);
-  assert.equal(lines.filter((l) => l.startsWith('session dealloc sessionId=torn-down pendingCompletions=2 requestedWriteCount=2 dragEnded=NO')).length, 1);
-  assert.equal(lines.filter((l) => /^completeToken invoking AppKit completion sessionId=torn-down token=\S+ success=NO errorMessage=NATIVE_DOWNLOAD_PROMISE_CALLBACK_FAILED$/.test(l)).length, 2);
-  assert.deepEqual(desktop.violations(), []);
 });
 
 describe('a write callback that throws', () => {

@@ -1,9 +1,11 @@
 // activeSessions: the process-wide ordered list of live drag sessions. It
-// holds each strongly; lookups go in order and take the first match.
+// holds each strongly. A session's open writes are found through openWrites
+// (open_writes.h), and only while the session is in this list.
+//
+// Everything runs on the main thread.
 #pragma once
 
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace kestrovan {
@@ -16,21 +18,17 @@ using SessionList = std::vector<std::shared_ptr<FilePromiseDragSession>>;
 // destructor after the JavaScript environment has gone.
 SessionList& activeSessions();
 
-// The first registered session with an open write under `token`, held for the
-// caller; none when no registered session holds it. A session that has left
-// the list is never found.
-std::shared_ptr<FilePromiseDragSession> sessionHoldingToken(const std::string& token);
-
-// Which session holds each open write's token, so a lookup costs one hash
-// and a walk over the list's pointers instead of a search of every session's
-// writes. Sessions keep it current: noted when a write opens, forgotten when
-// it closes or its session is torn down.
-void noteTokenOpened(const std::string& token, const FilePromiseDragSession* owner);
-void noteTokenClosed(const std::string& token);
+// Appends the session (once: just before its drag begins).
+void addToActiveSessions(const std::shared_ptr<FilePromiseDragSession>& session);
 
 // Removes every entry that is `session` (by identity); the others keep their
 // order. A session that this releases for the last time is torn down only
 // after the list is consistent again.
 void removeFromActiveSessions(const FilePromiseDragSession* session);
+
+// The owner of these sessions is ending: each of its sessions lets go of what
+// its listener holds and leaves the list at once; the ones this releases for
+// the last time are torn down, answering their open writes.
+void endDragSessionsOwnedBy(const void* owner);
 
 }  // namespace kestrovan

@@ -5,22 +5,17 @@
 
 #include <cstddef>
 
+#include "port/geometry.h"
+
 namespace kestrovan {
 
 inline constexpr double kDragImageSide = 64;
 
-// min(4 x index, 18).
+// min(4 x index, 18): 4 x index up to index 4, 18 from index 5 on.
 double draggingFrameOffset(size_t index);
 
-struct DraggingFrame {
-  double x = 0;
-  double y = 0;
-  double width = 0;
-  double height = 0;
-};
-
-// The dragging frame of the item at `index` (from 0) around the origin
-// (originX, originY), in the source view's coordinates (y growing up).
-DraggingFrame draggingFrameForItem(double originX, double originY, size_t index);
+// The dragging frame of the item at `index` (from 0) around `origin`, in the
+// source view's coordinates (y growing up).
+port::Rect draggingFrameForItem(port::Point origin, size_t index);
 
 }  // namespace kestrovan

@@ -1,8 +1,7 @@
 // PromiseItem: one promised file of a drag, read from an element of the
-// request's `items` array, with its file type resolved once at creation.
+// request's `items` array (promise_item_reading.h), with its file type
+// resolved once at creation.
 #pragma once
-
-#include <node_api.h>
 
 #include <memory>
 #include <optional>
@@ -21,21 +20,6 @@ struct PromiseItem {
 };
 
 using PromiseItemPtr = std::shared_ptr<const PromiseItem>;
-
-// The result of reading one element: the item, or none with the texts read
-// (each empty when absent) for the rejection line.
-struct PromiseItemReading {
-  PromiseItemPtr item;
-  std::string promiseId;
-  std::string kind;
-  std::string suggestedName;
-};
-
-// Reads promiseId, kind, suggestedName and filePath from the element, in that
-// order. The item is valid when promiseId is not empty, kind is "file" or
-// "directory", and suggestedName is one file name (isOneFileName). A valid
-// item gets its file type (and its file type line in the log).
-PromiseItemReading readPromiseItem(napi_env env, napi_value element);
 
 // The file type of an item: the folder type for "directory", the type of the
 // name's extension, or the data type; writes one line saying which.

@@ -3,8 +3,9 @@
 // Nothing outlives a rejection but its log line: the items read are dropped,
 // and the callback references (the write callback's, and the request's
 // onEnded's when it has one) are created only once every earlier test passed.
-// From the session's construction on, the session owns them; a later
-// rejection releases the unregistered session, whose teardown deletes them.
+// From the session's construction on, the session owns them through its
+// listener (bridge/javascript_drag_listener.h); a later rejection abandons
+// the session, whose teardown deletes them.
 
 #include <cstdint>
 #include <memory>
@@ -14,13 +15,15 @@
 
 #include "bridge/arguments.h"
 #include "bridge/exports.h"
+#include "bridge/javascript_drag_listener.h"
 #include "bridge/native_log.h"
 #include "bridge/stored_callback.h"
 #include "bridge/value_helpers.h"
 #include "drag/active_sessions.h"
 #include "drag/drag_event.h"
 #include "drag/drag_session.h"
-#include "drag/promise_item.h"
+#include "drag/dragging_items.h"
+#include "drag/promise_item_reading.h"
 #include "drag/window_exit_arming.h"
 #include "port/application.h"
 #include "port/dragging.h"
@@ -43,6 +46,24 @@ napi_value rejectRaised(napi_env env, const std::string& sessionId,
   return reject(env, sessionId, ": AppKit exception name=", raised.name, " reason=", raised.reason);
 }
 
+// Gives up on a session whose drag never ran, after the rejection's line:
+// out of the registry if it was added, then released, so its teardown (its
+// line, the references deleted) runs before the rejection is answered.
+napi_value abandon(std::shared_ptr<FilePromiseDragSession>& session, napi_value rejection) {
+  removeFromActiveSessions(session.get());
+  session.reset();
+  return rejection;
+}
+
+// When AppKit raised in the port calls just made: the rejection naming the
+// exception, the session abandoned. None when nothing was raised.
+std::optional<napi_value> abandonIfRaised(napi_env env, const std::string& sessionId,
+                                          std::shared_ptr<FilePromiseDragSession>& session) {
+  std::optional<port::PlatformException> raised = port::takePlatformException();
+  if (!raised) return std::nullopt;
+  return abandon(session, rejectRaised(env, sessionId, *raised));
+}
+
 // The window with the requested number, else the key window, else the main window.
 port::WindowPtr sourceWindow(std::optional<int64_t> windowNumber) {
   port::Application* application = port::sharedApplication();
@@ -57,7 +78,7 @@ port::WindowPtr sourceWindow(std::optional<int64_t> windowNumber) {
 }  // namespace
 
 napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
-  // 1. Arguments.
+  // The request and the write callback.
   Arguments arguments = fetchArguments(env, info, 2);
   if (!arguments.fetched || arguments.count < 2) {
     nativeLogLine("startPromiseDrag rejected: invalid arguments argc=", arguments.count);
@@ -66,7 +87,6 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
   napi_value request = arguments.values[0];
   napi_value writeCallback = arguments.values[1];
 
-  // 2. The write callback.
   if (!isFunction(env, writeCallback)) {
     nativeLogLine("startPromiseDrag rejected: callback argument is not a function");
     return booleanResult(env, false);
@@ -80,7 +100,7 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
     return booleanResult(env, false);
   }
 
-  // 3, 4. The session id.
+  // The session id, which every later line names.
   std::optional<std::string> sessionIdText = stringProperty(env, request, "sessionId");
   if (!sessionIdText || sessionIdText->empty()) {
     nativeLogLine("startPromiseDrag rejected: missing sessionId");
@@ -89,7 +109,7 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
   const std::string sessionId = *sessionIdText;
   nativeLogLine("startPromiseDrag called sessionId=", sessionId);
 
-  // 5. The items array.
+  // The items: a non-empty array.
   napi_value itemsValue = nullptr;
   bool isArray = false;
   if (napi_get_named_property(env, request, "items", &itemsValue) != napi_ok) {
@@ -101,7 +121,6 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
     return reject(env, sessionId, ": items is not an array");
   }
 
-  // 6, 7. Its length.
   uint32_t length = 0;
   if (napi_get_array_length(env, itemsValue, &length) != napi_ok || length == 0) {
     discardPendingException(env);
@@ -109,7 +128,7 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
   }
   nativeLogLine("startPromiseDrag itemCount sessionId=", sessionId, " count=", length);
 
-  // 8. Each item, in order.
+  // Each item, in order; the first invalid one rejects the request.
   // No reserve(length): a sparse array may claim 2^32 - 1 elements and hold
   // one; the list grows only with items actually read.
   std::vector<PromiseItemPtr> items;
@@ -128,19 +147,19 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
     items.push_back(std::move(reading.item));
   }
 
-  // 9. The source window and its content view.
+  // The source window and its content view.
   port::WindowPtr window = sourceWindow(intProperty(env, request, "windowNumber"));
   port::ViewPtr contentView = window ? window->contentView() : nullptr;
   if (!contentView) {
     return reject(env, sessionId, ": no source, key, or main window with a contentView");
   }
 
-  // 10. The left button must be held.
+  // The left button must be held.
   if ((port::pressedMouseButtons() & 1) == 0) {
     return reject(env, sessionId, ": left mouse button is not pressed");
   }
 
-  // 11. Keep the write callback alive.
+  // The callback references, made only now that the request is valid.
   StoredCallbackPtr storedWriteCallback =
       StoredCallback::create(env, writeCallback, "KestrovanPromiseWriteRequest");
   if (!storedWriteCallback) return reject(env, sessionId, ": failed to retain callback");
@@ -151,57 +170,39 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
     if (!storedEndedCallback) return reject(env, sessionId, ": failed to retain callback");
   }
 
-  // 12.
   std::optional<std::string> iconPath = stringProperty(env, request, "iconPath");
   nativeLogLine("startPromiseDrag preparing AppKit drag sessionId=", sessionId,
                 " iconPath=", iconPath, " windowNumber=", window->windowNumber());
 
-  // 13. From here the session owns the references.
+  // From here the session owns the references, through its listener.
   std::shared_ptr<FilePromiseDragSession> session = FilePromiseDragSession::create(
-      sessionId, std::move(storedWriteCallback), static_cast<int64_t>(items.size()),
-      std::move(storedEndedCallback));
+      sessionId,
+      std::make_unique<JavaScriptDragListener>(std::move(storedWriteCallback),
+                                               std::move(storedEndedCallback)),
+      static_cast<int64_t>(items.size()));
 
-  // 14. The start event.
+  // The event the drag starts from.
   port::EventPtr event = currentDragEvent(window);
-  if (auto raised = port::takePlatformException()) {
-    napi_value result = rejectRaised(env, sessionId, *raised);
-    session.reset();  // never registered: its teardown runs now
-    return result;
-  }
-  if (!event) {
-    napi_value result = reject(env, sessionId, ": failed to create drag event");
-    session.reset();  // never registered: its teardown runs now
-    return result;
-  }
+  if (auto rejection = abandonIfRaised(env, sessionId, session)) return *rejection;
+  if (!event) return abandon(session, reject(env, sessionId, ": failed to create drag event"));
 
-  // 15, 16. The dragging items around the event's location in the content view.
+  // The dragging items around the event's location in the content view.
   port::Point origin = contentView->convertPointFromWindow(event->locationInWindow());
-  std::vector<port::DraggingItemPtr> draggingItems =
-      session->draggingItems(items, iconPath, origin);
-  if (auto raised = port::takePlatformException()) {
-    napi_value result = rejectRaised(env, sessionId, *raised);
-    session.reset();  // never registered: its teardown runs now
-    return result;
-  }
+  std::vector<port::DraggingItemPtr> dragged =
+      draggingItems(sessionId, session->peer(), items, iconPath, origin);
+  if (auto rejection = abandonIfRaised(env, sessionId, session)) return *rejection;
 
-  // 17, 18. Register, then begin with the session as source.
-  activeSessions().push_back(session);
+  // Registered first, then the drag begun with the session as its source.
+  addToActiveSessions(session);
   port::DraggingSessionPtr draggingSession =
-      port::beginDraggingSession(contentView, draggingItems, event, session->peer());
+      port::beginDraggingSession(contentView, dragged, event, session->peer());
   if (draggingSession) draggingSession->setAnimatesToStartingPositionsOnCancelOrFail(true);
-  if (auto raised = port::takePlatformException()) {
-    // No drag runs: the session leaves the registry and is torn down.
-    napi_value result = rejectRaised(env, sessionId, *raised);
-    removeFromActiveSessions(session.get());
-    session.reset();
-    return result;
-  }
+  if (auto rejection = abandonIfRaised(env, sessionId, session)) return *rejection;  // no drag
 
   // The drag takes its own mouse-up: no local monitor sees the release that
   // would disarm the window-exit trigger, so the drag disarms it.
   disarmWindowExit();
 
-  // 19.
   nativeLogLine("startPromiseDrag beginDraggingSession returned sessionId=", sessionId,
                 " started=YES activeSessions=", activeSessions().size());
   return booleanResult(env, true);

@@ -16,15 +16,15 @@ TEST(DraggingFrame, OffsetsGrowByFourUpToEighteen) {
 }
 
 TEST(DraggingFrame, FirstIsCentredAndLaterOnesMoveRightAndDown) {
-  DraggingFrame first = draggingFrameForItem(100.5, 200, 0);
+  port::Rect first = draggingFrameForItem({100.5, 200}, 0);
   EXPECT_EQ(first.x, 68.5);
   EXPECT_EQ(first.y, 168);
   EXPECT_EQ(first.width, 64);
   EXPECT_EQ(first.height, 64);
-  DraggingFrame third = draggingFrameForItem(100.5, 200, 2);
+  port::Rect third = draggingFrameForItem({100.5, 200}, 2);
   EXPECT_EQ(third.x, 76.5);
   EXPECT_EQ(third.y, 160);
-  DraggingFrame tenth = draggingFrameForItem(0, 0, 9);
+  port::Rect tenth = draggingFrameForItem({0, 0}, 9);
   EXPECT_EQ(tenth.x, -14);
   EXPECT_EQ(tenth.y, -50);
 }

@@ -1,14 +1,14 @@
-// Test-only addon: exposes the value helpers, the diagnostic log, the bridge's
-// way of calling JavaScript, the platform's local monitors, the drag image and
-// the teardown of a drag session with writes open to JavaScript, so they can be
-// checked through real Node. Never shipped.
+// Test-only addon: probes of the core that only real Node can check. It
+// exposes the value helpers, the diagnostic log, the bridge's way of calling
+// JavaScript, the platform's local monitors and file-promise providers, and
+// the drag image, and a floor for the benchmarks. It holds no drag session
+// (those are tested in test/core). Never shipped.
 
 #include <node_api.h>
 
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "bridge/js_call.h"
 #include "bridge/native_log.h"
@@ -16,8 +16,6 @@
 #include "bridge/value_helpers.h"
 #include "canvas_sim.h"
 #include "drag/drag_image.h"
-#include "drag/drag_session.h"
-#include "drag/promise_item.h"
 #include "port/application.h"
 #include "port/dragging.h"
 #include "port/main_queue.h"
@@ -204,68 +202,6 @@ napi_value jsDragImage(napi_env env, napi_callback_info info) {
   return out;
 }
 
-// tearDownWithOpenWrites(writeCallback, destinations) -> the answers each
-// write's completion handler received, in order ({ destination, error:
-// { domain, code, description } | null }). A session (of this addon's own
-// copy of the core) accepts one write per destination and is released with all
-// of them open, as no path of the addon's own can do.
-napi_value jsTearDownWithOpenWrites(napi_env env, napi_callback_info info) {
-  napi_value argv[4];
-  args(env, info, argv);
-  StoredCallbackPtr callback = StoredCallback::create(env, argv[0], "KestrovanTestWriteRequest");
-  uint32_t count = 0;
-  napi_get_array_length(env, argv[1], &count);
-
-  struct Answer {
-    std::string destination;
-    std::optional<port::PromiseError> error;
-  };
-  auto answers = std::make_shared<std::vector<Answer>>();
-  {
-    auto session = FilePromiseDragSession::create("torn-down", std::move(callback), count);
-    for (uint32_t index = 0; index < count; ++index) {
-      napi_value element;
-      napi_get_element(env, argv[1], index, &element);
-      std::string destination = key(env, element);
-      auto item = std::make_shared<PromiseItem>();
-      item->promiseId = "p" + std::to_string(index + 1);
-      item->kind = "file";
-      item->suggestedName = "open.txt";
-      item->fileType = "public.plain-text";
-      auto provider = std::dynamic_pointer_cast<port::FilePromiseProvider>(
-          port::makeFilePromiseProvider(item->fileType, session->peer(), item));
-      session->filePromiseProviderWritePromiseToURL(
-          *provider, destination,
-          [answers, destination](const std::optional<port::PromiseError>& error) {
-            answers->push_back({destination, error});
-          });
-    }
-  }  // the last hold: teardown runs here
-
-  napi_value out;
-  napi_create_array(env, &out);
-  for (uint32_t index = 0; index < answers->size(); ++index) {
-    const Answer& answer = (*answers)[index];
-    napi_value entry;
-    napi_create_object(env, &entry);
-    setStringProperty(env, entry, "destination", answer.destination);
-    napi_value error;
-    if (!answer.error) {
-      napi_get_null(env, &error);
-    } else {
-      napi_create_object(env, &error);
-      setStringProperty(env, error, "domain", answer.error->domain);
-      napi_value code;
-      napi_create_double(env, static_cast<double>(answer.error->code), &code);
-      napi_set_named_property(env, error, "code", code);
-      setStringProperty(env, error, "description", answer.error->localizedDescription);
-    }
-    napi_set_named_property(env, entry, "error", error);
-    napi_set_element(env, out, index, entry);
-  }
-  return out;
-}
-
 // makeFilePromiseProvider(fileType) -> { made, exception: { name, reason } | null }: the
 // platform's provider for a file type, and what it raised.
 napi_value jsMakeFilePromiseProvider(napi_env env, napi_callback_info info) {
@@ -325,8 +261,6 @@ napi_value init(napi_env env, napi_value exports) {
       {"dragImage", nullptr, jsDragImage, nullptr, nullptr, nullptr, napi_default, nullptr},
       {"callFloor", nullptr, jsCallFloor, nullptr, nullptr, nullptr, napi_default, nullptr},
       {"makeFilePromiseProvider", nullptr, jsMakeFilePromiseProvider, nullptr, nullptr, nullptr,
-       napi_default, nullptr},
-      {"tearDownWithOpenWrites", nullptr, jsTearDownWithOpenWrites, nullptr, nullptr, nullptr,
        napi_default, nullptr},
   };
   napi_define_properties(env, exports, sizeof properties / sizeof properties[0], properties);

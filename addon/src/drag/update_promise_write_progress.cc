@@ -1,15 +1,13 @@
 // updatePromiseWriteProgress: JavaScript reports how far an open write has got.
 // It writes no log line: it may be called for every chunk written.
 
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "bridge/arguments.h"
 #include "bridge/exports.h"
 #include "bridge/value_helpers.h"
-#include "drag/active_sessions.h"
-#include "drag/drag_session.h"
+#include "drag/open_writes.h"
 
 namespace kestrovan {
 
@@ -22,12 +20,7 @@ napi_value updatePromiseWriteProgress(napi_env env, napi_callback_info info) {
   if (napi_get_value_double(env, arguments.values[1], &fraction) != napi_ok) {
     return booleanResult(env, false);
   }
-
-  std::shared_ptr<FilePromiseDragSession> holder = sessionHoldingToken(*token);
-  if (!holder) return booleanResult(env, false);
-  // A NaN fraction is ignored, yet the write is open: still true.
-  holder->updateProgress(*token, fraction);
-  return booleanResult(env, true);
+  return booleanResult(env, updateOpenWriteProgress(*token, fraction));
 }
 
 }  // namespace kestrovan

@@ -1,6 +1,5 @@
 // completePromiseWrite: JavaScript ends one open promised write.
 
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -9,7 +8,7 @@
 #include "bridge/native_log.h"
 #include "bridge/value_helpers.h"
 #include "drag/active_sessions.h"
-#include "drag/drag_session.h"
+#include "drag/open_writes.h"
 
 namespace kestrovan {
 
@@ -29,15 +28,11 @@ napi_value completePromiseWrite(napi_env env, napi_callback_info info) {
   if (arguments.count >= 2) errorMessage = stringFromNapi(env, arguments.values[1]);
   nativeLogLine("completePromiseWrite called token=", *token, " errorMessage=", errorMessage);
 
-  // Found first, then called: completing calls out (to the drop target's
-  // handler), and the search is over by then.
-  std::shared_ptr<FilePromiseDragSession> holder = sessionHoldingToken(*token);
-  if (!holder) {
+  if (!completeOpenWrite(*token, errorMessage)) {
     nativeLogLine("completePromiseWrite did not find token token=", *token,
                   " activeSessions=", activeSessions().size());
     return booleanResult(env, false);
   }
-  holder->completeToken(*token, errorMessage);
   return booleanResult(env, true);
 }
 

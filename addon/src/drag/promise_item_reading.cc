@@ -1,0 +1,37 @@
+#include "drag/promise_item_reading.h"
+
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "bridge/value_helpers.h"
+#include "drag/file_name.h"
+
+namespace kestrovan {
+
+PromiseItemReading readPromiseItem(napi_env env, napi_value element) {
+  PromiseItemReading reading;
+  reading.promiseId = stringProperty(env, element, "promiseId").value_or("");
+  reading.kind = stringProperty(env, element, "kind").value_or("");
+  // Read whole: a NUL inside the name makes it invalid, it does not shorten it.
+  reading.suggestedName = wholeStringProperty(env, element, "suggestedName").value_or("");
+  std::optional<std::string> filePath = stringProperty(env, element, "filePath");
+  if (filePath && filePath->empty()) filePath.reset();
+
+  // The name comes from the page and becomes a file name at the drop target:
+  // it must be exactly one (see file_name.h).
+  bool valid = !reading.promiseId.empty() && isOneFileName(reading.suggestedName) &&
+               (reading.kind == "file" || reading.kind == "directory");
+  if (!valid) return reading;
+
+  auto item = std::make_shared<PromiseItem>();
+  item->promiseId = reading.promiseId;
+  item->kind = reading.kind;
+  item->suggestedName = reading.suggestedName;
+  item->fileType = fileTypeForPromiseItem(reading.kind, reading.suggestedName, reading.promiseId);
+  item->filePath = std::move(filePath);
+  reading.item = std::move(item);
+  return reading;
+}
+
+}  // namespace kestrovan
