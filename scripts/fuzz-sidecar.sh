@@ -19,6 +19,8 @@ if [ -z "${KESTROVAN_BUILD_DIR:-}" ]; then
   cmake --build --preset linux-asan >/dev/null
 fi
 out=${KESTROVAN_BUILD_DIR:-build/linux-asan}/sidecar
+[ -x "$out/sidecar_arguments_fuzzer" ] \
+  || { echo "fuzz-sidecar: $out holds no sidecar_arguments_fuzzer: a sanitizer build with clang (linux-asan) builds it" >&2; exit 1; }
 mkdir -p "$out/fuzz-corpus" "$out/fuzz-artifacts"
 exec "$out/sidecar_arguments_fuzzer" "$out/fuzz-corpus" sidecar/tests/fuzz/corpus \
   -dict=sidecar/tests/fuzz/arguments.dict -max_total_time="$seconds" -max_len=4096 -timeout=10 \
