@@ -50,8 +50,7 @@ check() { # path, expected words in `file` output
 for a in "${arches[@]}"; do
   preset=macos-${a/x86_64/x64}-cross
   build=build/$preset
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  cmake --workflow --preset "$preset"
   check "$build/addon/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$a" "bundle"
   check "$build/sidecar/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$a" "executable"
   bash scripts/analyze-macos.sh "$preset" || status=1

@@ -3,5 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-bash scripts/build.sh linux-release
+cmake --preset linux-release >/dev/null
+cmake --build --preset linux-release
 exec node addon/demo/demo.mjs "$@"

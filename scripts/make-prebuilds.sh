@@ -25,7 +25,8 @@ check() { # path, expected words in `file` output
   echo "ok: $path: $desc"
 }
 
-bash scripts/build.sh linux-release >/dev/null
+cmake --preset linux-release >/dev/null
+cmake --build --preset linux-release >/dev/null
 mkdir -p "$addon/linux-x64" "$sidecar/linux-x64"
 release=build/linux-release
 cp "$release/addon/kestrovan_file_promise_drag.node" "$release/addon/libkestrovan_desktop_sim.so" \

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds with AddressSanitizer + UndefinedBehaviorSanitizer (clang) and runs every test.
+# Builds with AddressSanitizer + UndefinedBehaviorSanitizer (clang) and runs
+# every test but the labelled runs: the linux-asan workflow.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-bash scripts/build.sh linux-asan
-ctest --preset linux-asan --timeout 600
+cmake --workflow --preset linux-asan

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test with CTest.
-#   scripts/test.sh [preset]      (default: linux-release)
+# Installs what is missing, then runs a CMake workflow preset: configure,
+# build, and every test with CTest except the labelled runs that are too long
+# for every run (package, long, valgrind; they have workflows of their own).
+#   scripts/test.sh [workflow]    (default: linux-release; also linux-debug,
+#                                  linux-asan, linux-release-package, ...:
+#                                  `cmake --list-presets=workflow` lists them)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-preset=${1:-linux-release}
+workflow=${1:-linux-release}
 bash scripts/install-deps.sh
-bash scripts/build.sh "$preset"
-ctest --preset "$preset" --timeout 300
+cmake --workflow --preset "$workflow"

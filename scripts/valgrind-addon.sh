@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Runs the addon's node suites under valgrind memcheck (opt-in: slow, not in CI).
 #   scripts/valgrind-addon.sh [suite-name ...]     e.g. start_promise_drag drag_session
+# It builds linux-debug first and checks that build; KESTROVAN_BUILD_DIR, when
+# set, names a build (without sanitizers) to check as it is (CTest's
+# addon.valgrind.node_suites, label valgrind, sets it).
 # Reports only invalid reads, writes and uses of uninitialised values; leaks are
 # not checked (Node does not free everything at exit). V8 runs --jitless so
 # memcheck does not chase generated code. scripts/valgrind-node.supp holds the
@@ -9,8 +12,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 command -v valgrind >/dev/null || { echo "valgrind is not installed" >&2; exit 1; }
-build=build/linux-debug
-bash scripts/build.sh linux-debug >/dev/null
+build=${KESTROVAN_BUILD_DIR:-}
+if [ -z "$build" ]; then
+  cmake --preset linux-debug >/dev/null
+  cmake --build --preset linux-debug >/dev/null
+  build=build/linux-debug
+fi
 suites=("$@")
 if [ ${#suites[@]} -eq 0 ]; then
   for f in addon/test/*.test.mjs; do suites+=("$(basename "$f" .test.mjs)"); done

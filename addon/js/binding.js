@@ -1,7 +1,7 @@
 'use strict';
 // Finds a native binary of this package for the running process: the package's
 // prebuilds/<platform>-<arch>/ (shipped, or written there by a source build),
-// then, in a clone of the repository, a local build (scripts/build.sh), release
+// then, in a clone of the repository, a local build (build/<preset>), release
 // before debug. Plain `require('fs')`: the package loads on Node 14.17.
 const fs = require('fs');
 const path = require('path');
@@ -27,7 +27,7 @@ function findBinary(name) {
     if (fs.existsSync(candidate)) return candidate;
   }
   const remedy = inClone
-    ? 'Build it with scripts/build.sh.'
+    ? 'Build it with `cmake --preset linux-release && cmake --build --preset linux-release` (preset `macos` on a Mac).'
     : 'Reinstall with `npm install kestrovan-file-promise-drag --build-from-source` to build it for this machine.';
   throw new Error(
     `${file} was not found for ${process.platform}-${process.arch}; looked in:\n  ${tried.join('\n  ')}\n${remedy}`,

@@ -47,7 +47,7 @@ function sidecarPath() {
     }
   }
   const remedy = inClone
-    ? 'Build it with scripts/build.sh.'
+    ? 'Build it with `cmake --preset linux-release && cmake --build --preset linux-release` (preset `macos` on a Mac).'
     : 'Reinstall with `npm install kestrovan-drag-dropzone-sidecar --build-from-source` to build it for this machine.';
   throw new Error(
     `${executable} was not found for ${process.platform}-${process.arch}; looked in:\n  ${tried.join('\n  ')}\n${remedy}`,
