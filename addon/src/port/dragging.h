@@ -1,6 +1,6 @@
 // Dragging sessions (NSDraggingSession), dragging items (NSDraggingItem) and
 // their pasteboard writers: a file URL, or a file-promise provider of ours
-// (FilePromiseProvider, an NSFilePromiseProvider carrying one PromiseItem).
+// (KestrovanFilePromiseProvider, an NSFilePromiseProvider carrying one PromiseItem).
 //
 // Two sides meet here. The core implements DragSessionClient: what AppKit sends
 // to a drag's source (NSDraggingSource) and to its providers' delegate
@@ -63,7 +63,7 @@ enum class DraggingContext : int64_t { kOutsideApplication = 0, kWithinApplicati
 class FilePromiseProvider {
  public:
   virtual ~FilePromiseProvider() = default;
-  // True when the provider is a FilePromiseProvider (ours).
+  // True when the provider is a KestrovanFilePromiseProvider (ours).
   virtual bool isKestrovanProvider() const = 0;
   // Its kestrovanItem; none for a provider that carries no item or is not ours.
   virtual PromiseItemPtr kestrovanItem() const = 0;
@@ -121,7 +121,7 @@ using PasteboardWriterPtr = std::shared_ptr<PasteboardWriter>;
 
 // URL(fileURLWithPath:) for an existing local file.
 PasteboardWriterPtr makeFileURLWriter(const std::string& path);
-// A FilePromiseProvider made with initWithFileType:delegate:, its kestrovanItem
+// A KestrovanFilePromiseProvider made with initWithFileType:delegate:, its kestrovanItem
 // then set to `item`; it holds `delegate` strongly too.
 PasteboardWriterPtr makeFilePromiseProvider(const std::string& fileType,
                                             const DragSessionPeerPtr& delegate,
