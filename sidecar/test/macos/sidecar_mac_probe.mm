@@ -5,6 +5,10 @@
 //
 //   activation-policy PID     "regular", "accessory", "prohibited" or "none" (no
 //                             application with that process id)
+//   ignores-termination PID   "yes" when the process ignores SIGTERM and SIGINT
+//                             (the sidecar's handler sets that, then watches for
+//                             both through dispatch), "no", or "none" (no such
+//                             process)
 //   wait-exit PID SECONDS     "WATCHING" once it watches, then "EXITED <status>"
 //                             or "SIGNALED <signal>" when the process ends, or
 //                             "TIMEOUT" (status 1); "GONE" (status 1) when there
@@ -30,10 +34,12 @@
 #import <Foundation/Foundation.h>
 
 #include <sys/event.h>
+#include <sys/sysctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,6 +89,20 @@ int activationPolicy(pid_t pid) {
     std::printf("unknown %ld\n", static_cast<long>(policy));
     std::fflush(stdout);
   }
+  return 0;
+}
+
+int ignoresTermination(pid_t pid) {
+  int name[4] = {CTL_KERN, KERN_PROC, KERN_PROC_PID, pid};
+  struct kinfo_proc info;
+  std::memset(&info, 0, sizeof info);
+  size_t size = sizeof info;
+  if (sysctl(name, 4, &info, &size, nullptr, 0) != 0 || size == 0) {
+    say("none");
+    return 0;
+  }
+  const sigset_t ignored = info.kp_proc.p_sigignore;
+  say(sigismember(&ignored, SIGTERM) == 1 && sigismember(&ignored, SIGINT) == 1 ? "yes" : "no");
   return 0;
 }
 
@@ -223,8 +243,12 @@ int drag(NSString* file, CGPoint start, CGPoint target) {
       [[KestrovanProbeDragView alloc] initWithFrame:NSMakeRect(0, 0, 120, 120)];
   view.fileURL = [NSURL fileURLWithPath:file];
   window.contentView = view;
-  [window makeKeyAndOrderFront:nil];
-  [application activateIgnoringOtherApps:YES];
+  // Shown and activated from the running application, once it has finished
+  // launching.
+  dispatch_async(dispatch_get_main_queue(), ^{
+    [window makeKeyAndOrderFront:nil];
+    [application activateIgnoringOtherApps:YES];
+  });
 
   // The events are posted from a thread of their own while the main thread
   // runs the application, whose dragging session follows them.
@@ -250,10 +274,10 @@ int drag(NSString* file, CGPoint start, CGPoint target) {
     }
     postMouse(kCGEventLeftMouseUp, at);
     if (going) say("RELEASED");
-    usleep(500 * 1000);
-    dispatch_async(dispatch_get_main_queue(), ^{
-      std::exit(going ? 0 : 1);
-    });
+    usleep(500 * 1000);  // the cancelled drag slides back
+    // Ended from here, whatever the main thread's run loop is doing: the
+    // output is flushed line by line, and nothing else is left to finish.
+    _exit(going ? 0 : 1);
   }];
   [poster start];
   [application run];
@@ -262,7 +286,8 @@ int drag(NSString* file, CGPoint start, CGPoint target) {
 
 int usage() {
   std::fputs(
-      "usage: sidecar-mac-probe activation-policy PID | wait-exit PID SECONDS | can-post-events "
+      "usage: sidecar-mac-probe activation-policy PID | ignores-termination PID | wait-exit PID "
+      "SECONDS | can-post-events "
       "| main-display | drag FILE X0,Y0 X1,Y1\n",
       stderr);
   return 2;
@@ -276,6 +301,9 @@ int main(int argc, char* argv[]) {
     pid_t pid = 0;
     if (command == "activation-policy" && argc == 3 && readPid(argv[2], &pid)) {
       return activationPolicy(pid);
+    }
+    if (command == "ignores-termination" && argc == 3 && readPid(argv[2], &pid)) {
+      return ignoresTermination(pid);
     }
     if (command == "wait-exit" && argc == 4 && readPid(argv[2], &pid)) {
       const int seconds = std::atoi(argv[3]);
