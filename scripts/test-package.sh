@@ -22,6 +22,7 @@ esac
 sha256() { if command -v sha256sum >/dev/null; then sha256sum "$1" | cut -d' ' -f1; else shasum -a 256 "$1" | cut -d' ' -f1; fi; }
 bash scripts/make-prebuilds.sh
 work=$(mktemp -d)
+work=$(cd "$work" && pwd -P)  # macOS: /var is a link to /private/var, and require() resolves links
 trap 'rm -rf "$work"' EXIT
 
 # ---- prepack refuses what cannot serve a Mac app ---------------------------------

@@ -204,7 +204,8 @@ bool awaitLine() {
   if (self.dragBegun || self.fileURL == nil) return;
   self.dragBegun = YES;
   NSDraggingItem* item = [[NSDraggingItem alloc] initWithPasteboardWriter:self.fileURL];
-  NSImage* icon = [[NSWorkspace sharedWorkspace] iconForFile:self.fileURL.path];
+  NSString* path = self.fileURL.path;
+  NSImage* icon = path != nil ? [[NSWorkspace sharedWorkspace] iconForFile:path] : nil;
   [item setDraggingFrame:NSMakeRect(0, 0, 32, 32) contents:icon];
   [self beginDraggingSessionWithItems:@[ item ] event:event source:self];
 }
