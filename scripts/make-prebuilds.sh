@@ -1,18 +1,17 @@
 #!/usr/bin/env bash
 # Fills each package's prebuilds/<platform>-<arch>/ with the binaries `npm pack`
-# ships, and checks each with `file`. On Linux:
+# ships, and checks each with `file`:
 #   linux-x64     the addon on the simulated desktop (with its desktop library and
 #                 control module) and the X11 sidecar, from the linux-release build;
 #   darwin-arm64, darwin-x64
 #                 the addon and the sidecar from the macOS cross builds, when
 #                 SDKROOT names a macOS SDK (skipped otherwise; `npm pack` then
 #                 refuses unless KESTROVAN_DEV_PACK=1).
-# On a Mac, natively (the release workflow's Mac jobs, the package run there):
-#   darwin-<arch> the addon and the sidecar from the macos build, for the Mac's
-#                 own architecture only.
-# Runs under macOS's bash 3.2 and BSD tools too.
+# On a Mac, scripts/make-prebuilds-mac.sh does it natively, for the Mac's own
+# darwin folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "$(uname -s)" = Darwin ]; then exec bash scripts/make-prebuilds-mac.sh; fi
 addon=addon/prebuilds
 sidecar=sidecar/prebuilds
 rm -rf "$addon" "$sidecar"
@@ -28,29 +27,6 @@ check() { # path, expected words in `file` output
   done
   echo "ok: $path: $desc"
 }
-
-if [ "$(uname -s)" = Darwin ]; then
-  case "$(uname -m)" in
-    arm64) arch=arm64 machine=arm64 ;;
-    x86_64) arch=x64 machine=x86_64 ;;
-    *) echo "make-prebuilds: no darwin prebuild for $(uname -m)" >&2; exit 1 ;;
-  esac
-  cmake --preset macos >/dev/null
-  cmake --build --preset macos >/dev/null
-  build=build/macos
-  mkdir -p "$addon/darwin-$arch" "$sidecar/darwin-$arch"
-  cp "$build/addon/kestrovan_file_promise_drag.node" "$addon/darwin-$arch/"
-  cp "$build/sidecar/kestrovan-drag-dropzone-sidecar" "$sidecar/darwin-$arch/"
-  # Debug symbols out, as on Linux (the Mac's strip: -S), then the ad-hoc
-  # signature made anew: Apple silicon runs no binary whose signature is stale.
-  for binary in "$addon/darwin-$arch/kestrovan_file_promise_drag.node" "$sidecar/darwin-$arch/kestrovan-drag-dropzone-sidecar"; do
-    strip -S "$binary"
-    codesign --force --sign - "$binary"
-  done
-  check "$addon/darwin-$arch/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$machine" "bundle"
-  check "$sidecar/darwin-$arch/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$machine" "executable"
-  exit $status
-fi
 
 cmake --preset linux-release >/dev/null
 cmake --build --preset linux-release >/dev/null
