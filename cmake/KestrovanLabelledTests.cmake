@@ -2,7 +2,7 @@
 # test presets for every run leave these labels out; each label has presets
 # and workflows of its own (CMakePresets.json):
 #   package    a development pack of both packages, installed offline and used
-#              by a fresh consumer project (CI runs it)
+#              by a fresh consumer project (CI runs it, on Linux and on the Macs)
 #   long       the addon's seeded fuzzer over 2000 seeds of 500 steps, and in
 #              the sanitizer build the sidecar's libFuzzer target for 600 s
 #   valgrind   the addon's node suites under valgrind memcheck
@@ -14,9 +14,10 @@ find_program(KESTROVAN_BASH bash REQUIRED)
 set(kestrovan_scripts ${PROJECT_SOURCE_DIR}/scripts)
 set(kestrovan_script_environment "KESTROVAN_BUILD_DIR=${PROJECT_BINARY_DIR}")
 
-# The package run packs the linux-release build's binaries (make-prebuilds.sh),
-# so it belongs to that build.
-if(PROJECT_BINARY_DIR STREQUAL "${PROJECT_SOURCE_DIR}/build/linux-release")
+# The package run packs the binaries of the linux-release build, or on a Mac
+# of the macos build (make-prebuilds.sh), so it belongs to those builds.
+if(PROJECT_BINARY_DIR STREQUAL "${PROJECT_SOURCE_DIR}/build/linux-release"
+   OR PROJECT_BINARY_DIR STREQUAL "${PROJECT_SOURCE_DIR}/build/macos")
   add_test(NAME package.development_pack COMMAND ${KESTROVAN_BASH} ${kestrovan_scripts}/test-package.sh
            WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
   set_tests_properties(package.development_pack PROPERTIES LABELS package TIMEOUT 1200 RUN_SERIAL ON)

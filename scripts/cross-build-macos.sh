@@ -54,5 +54,7 @@ for a in "${arches[@]}"; do
   check "$build/addon/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$a" "bundle"
   check "$build/sidecar/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$a" "executable"
   bash scripts/analyze-macos.sh "$preset" || status=1
+  # Test-only, never shipped: the sidecar's Mac suite's probe.
+  check "$build/sidecar/test/macos/sidecar-mac-probe" "Mach-O 64-bit" "$a" "executable"
 done
 exit $status

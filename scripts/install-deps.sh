@@ -28,7 +28,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 command -v node >/dev/null || { echo "install-deps: Node.js 18 or later is needed" >&2; exit 1; }
-if [ ! -d node_modules/node-api-headers ] || [ ! -e node_modules/kestrovan-file-promise-drag ] \
+if [ ! -d node_modules/node-api-headers ] || [ ! -d node_modules/@action-validator/core ] || [ ! -e node_modules/kestrovan-file-promise-drag ] \
   || [ ! -e node_modules/kestrovan-drag-dropzone-sidecar ] || [ package.json -nt node_modules/.package-lock.json ]; then
   npm install --ignore-scripts --no-audit --no-fund
 fi

@@ -7,8 +7,11 @@
 #                 the addon and the sidecar from the macOS cross builds, when
 #                 SDKROOT names a macOS SDK (skipped otherwise; `npm pack` then
 #                 refuses unless KESTROVAN_DEV_PACK=1).
+# On a Mac, scripts/make-prebuilds-mac.sh does it natively, for the Mac's own
+# darwin folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "$(uname -s)" = Darwin ]; then exec bash scripts/make-prebuilds-mac.sh; fi
 addon=addon/prebuilds
 sidecar=sidecar/prebuilds
 rm -rf "$addon" "$sidecar"

@@ -1,34 +1,49 @@
 #!/usr/bin/env bash
-# Packs both packages as a Linux CI can (a development pack, KESTROVAN_DEV_PACK=1:
-# no macOS SDK here, so no darwin binaries), installs each tarball offline into
-# a fresh project and uses it there as an application would: CommonJS and ESM
-# consumers, a drag on the simulated desktop, the sidecar, a consumer's
-# TypeScript under --strict with node16 and node10 resolution, sidecarPath() in
-# an asar archive, and a source build (--build-from-source) with a warning flag
-# the project's code does not pass.
+# Packs both packages as a CI machine can (a development pack, KESTROVAN_DEV_PACK=1:
+# only the packing machine's own prebuilds, linux-x64 on Linux, the Mac's own
+# darwin one on a Mac), installs each tarball offline into a fresh project and
+# uses it there as an application would: CommonJS and ESM consumers, a drag on
+# the simulated desktop (Linux), the sidecar, a consumer's TypeScript under
+# --strict with node16 and node10 resolution, sidecarPath() in an asar archive,
+# and a source build (--build-from-source) with a warning flag the project's
+# code does not pass. Runs on Linux x86-64 and on macOS (bash 3.2, BSD tools).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+fail() { echo "test-package: $*" >&2; exit 1; }
+# host: this machine's prebuild folder; other, otherKind: a release platform
+# whose binary this machine's is not (for the wrong-binary refusal).
+case "$(uname -s)-$(uname -m)" in
+  Linux-x86_64) host=linux-x64 hostKind='ELF x86-64' other=darwin-arm64 otherKind='Mach-O arm64' ;;
+  Darwin-arm64) host=darwin-arm64 hostKind='Mach-O arm64' other=darwin-x64 otherKind='Mach-O x86_64' ;;
+  Darwin-x86_64) host=darwin-x64 hostKind='Mach-O x86_64' other=darwin-arm64 otherKind='Mach-O arm64' ;;
+  *) fail "no prebuilds are made on $(uname -s) $(uname -m)" ;;
+esac
+sha256() { if command -v sha256sum >/dev/null; then sha256sum "$1" | cut -d' ' -f1; else shasum -a 256 "$1" | cut -d' ' -f1; fi; }
 bash scripts/make-prebuilds.sh
 work=$(mktemp -d)
+work=$(cd "$work" && pwd -P)  # macOS: /var is a link to /private/var, and require() resolves links
 trap 'rm -rf "$work"' EXIT
-fail() { echo "test-package: $*" >&2; exit 1; }
 
 # ---- prepack refuses what cannot serve a Mac app ---------------------------------
 refused=$work/refused
 mkdir -p "$refused/prebuilds"
 cp addon/package.json "$refused/"
-cp -r addon/prebuilds/linux-x64 "$refused/prebuilds/"
-if (cd "$refused" && node "$root/scripts/package/prepack.js" 2>"$work/refusal"); then fail "prepack packed without darwin binaries"; fi
-grep -q '^Missing: prebuilds/darwin-arm64/kestrovan_file_promise_drag.node, prebuilds/darwin-x64/kestrovan_file_promise_drag.node\.$' "$work/refusal" \
-  || fail "unexpected refusal: $(cat "$work/refusal")"
+cp -r "addon/prebuilds/$host" "$refused/prebuilds/"
+if (cd "$refused" && node "$root/scripts/package/prepack.js" 2>"$work/refusal"); then fail "prepack packed with only $host's binaries"; fi
+if [ "$host" = linux-x64 ]; then
+  missing='^Missing: prebuilds/darwin-arm64/kestrovan_file_promise_drag.node, prebuilds/darwin-x64/kestrovan_file_promise_drag.node\.$'
+else
+  missing="^Missing: prebuilds/$other/kestrovan_file_promise_drag.node, prebuilds/linux-x64/kestrovan_file_promise_drag.node, "
+fi
+grep -q "$missing" "$work/refusal" || fail "unexpected refusal: $(cat "$work/refusal")"
 grep -q 'set KESTROVAN_DEV_PACK=1' "$work/refusal" || fail "the refusal does not name the development switch"
-mkdir -p "$refused/prebuilds/darwin-arm64" "$refused/prebuilds/darwin-x64"
-cp addon/prebuilds/linux-x64/kestrovan_file_promise_drag.node "$refused/prebuilds/darwin-arm64/"
-if (cd "$refused" && KESTROVAN_DEV_PACK=1 node "$root/scripts/package/prepack.js" 2>"$work/refusal"); then fail "prepack packed a Linux binary as darwin-arm64"; fi
-grep -q 'prebuilds/darwin-arm64/kestrovan_file_promise_drag.node is ELF x86-64, expected Mach-O arm64' "$work/refusal" \
+mkdir -p "$refused/prebuilds/$other"
+cp "addon/prebuilds/$host/kestrovan_file_promise_drag.node" "$refused/prebuilds/$other/"
+if (cd "$refused" && KESTROVAN_DEV_PACK=1 node "$root/scripts/package/prepack.js" 2>"$work/refusal"); then fail "prepack packed a $hostKind binary as $other"; fi
+grep -q "prebuilds/$other/kestrovan_file_promise_drag.node is $hostKind, expected $otherKind" "$work/refusal" \
   || fail "unexpected refusal: $(cat "$work/refusal")"
-echo "test-package: prepack refuses a package without its darwin binaries, or with a wrong one"
+echo "test-package: prepack refuses a package without every platform's binaries, or with a wrong one"
 
 # ---- the development pack ----------------------------------------------------------
 KESTROVAN_DEV_PACK=1 npm pack --workspaces --silent --pack-destination "$work" >/dev/null
@@ -53,13 +68,16 @@ for tarball in "$addon_tgz" "$sidecar_tgz"; do
     fail "$name ships files a user neither runs nor builds from (above)"
   fi
 done
+host_binaries="package/prebuilds/$host/kestrovan_file_promise_drag.node"
+if [ "$host" = linux-x64 ]; then
+  host_binaries="$host_binaries package/prebuilds/linux-x64/libkestrovan_desktop_sim.so package/prebuilds/linux-x64/kestrovan_desktop_sim_control.node"
+fi
 for expected in package/js/start_file_drag.js package/js/write_file_from_stream.js package/js/window_number.js \
-                package/prebuilds/linux-x64/kestrovan_file_promise_drag.node package/prebuilds/linux-x64/libkestrovan_desktop_sim.so \
-                package/prebuilds/linux-x64/kestrovan_desktop_sim_control.node package/vendor/node-api-headers/include/node_api.h \
+                $host_binaries package/vendor/node-api-headers/include/node_api.h \
                 package/vendor/node-api-headers/LICENSE package/backends/sim/control/index.d.ts package/src/bridge/module_entry.cc; do
   grep -qx "$expected" "$work/$(basename "$addon_tgz").contents" || fail "the addon's tarball lacks $expected"
 done
-for expected in package/prebuilds/linux-x64/kestrovan-drag-dropzone-sidecar package/core/arguments.cc package/x11/main_x11.cc package/macos/main_mac.mm; do
+for expected in "package/prebuilds/$host/kestrovan-drag-dropzone-sidecar" package/core/arguments.cc package/x11/main_x11.cc package/macos/main_mac.mm; do
   grep -qx "$expected" "$work/$(basename "$sidecar_tgz").contents" || fail "the sidecar's tarball lacks $expected"
 done
 
@@ -70,12 +88,13 @@ cd "$app"
 echo '{ "name": "consumer", "version": "1.0.0", "private": true }' > package.json
 npm install --offline --no-audit --no-fund --foreground-scripts "$addon_tgz" "$sidecar_tgz" > "$work/install.log" 2>&1
 for package in kestrovan-file-promise-drag kestrovan-drag-dropzone-sidecar; do
-  grep -q "$package: using the prebuilt binaries for linux-x64" "$work/install.log" || fail "$package did not take its prebuild"
+  grep -q "$package: using the prebuilt binaries for $host" "$work/install.log" || fail "$package did not take its prebuild"
 done
 [ ! -e node_modules/kestrovan-file-promise-drag/build ] || fail "the install left a build folder"
 
-node - <<'JS'
+HOST=$host node - <<'JS'
 const assert = require('node:assert/strict');
+const host = process.env.HOST;
 const drag = require('kestrovan-file-promise-drag');
 const names = ['performAlignmentFeedback', 'installDragRegionScrollForwarding', 'armPromiseDragOnWindowExit',
   'disarmPromiseDrag', 'updatePromiseWriteProgress', 'startPromiseDrag', 'completePromiseWrite',
@@ -83,21 +102,27 @@ const names = ['performAlignmentFeedback', 'installDragRegionScrollForwarding', 
 // The native module's eight, the very functions, and the helpers written on top of them.
 const helpers = ['startFileDrag', 'writeFileFromStream', 'windowNumberOf'];
 assert.deepEqual(Object.getOwnPropertyNames(drag).sort(), [...names, ...helpers].sort());
-const native = require(require.resolve('kestrovan-file-promise-drag/package.json').replace(/package\.json$/, 'prebuilds/linux-x64/kestrovan_file_promise_drag.node'));
+const native = require(require.resolve('kestrovan-file-promise-drag/package.json').replace(/package\.json$/, `prebuilds/${host}/kestrovan_file_promise_drag.node`));
 for (const name of names) assert.equal(drag[name], native[name], name);
 assert.equal(drag.windowNumberOf({ getMediaSourceId: () => 'window:123:0' }), 123);
 assert.ok(require.resolve('kestrovan-file-promise-drag').includes('node_modules/kestrovan-file-promise-drag/'));
 for (const name of names) assert.equal(typeof drag[name](), 'boolean', name);
 const { sidecarPath } = require('kestrovan-drag-dropzone-sidecar');
-assert.ok(sidecarPath().endsWith('/node_modules/kestrovan-drag-dropzone-sidecar/prebuilds/linux-x64/kestrovan-drag-dropzone-sidecar'), sidecarPath());
-const desktop = require('kestrovan-file-promise-drag/desktop-sim').load();
-desktop.setLogEcho(false);
-desktop.clearLog();
-assert.equal(drag.completePromiseWrite(), false);
-assert.deepEqual(desktop.log(), ['[KestrovanNativeFilePromise] completePromiseWrite rejected: invalid arguments argc=0']);
+assert.ok(sidecarPath().endsWith(`/node_modules/kestrovan-drag-dropzone-sidecar/prebuilds/${host}/kestrovan-drag-dropzone-sidecar`), sidecarPath());
+if (host === 'linux-x64') {
+  // The simulated desktop ships in the linux-x64 prebuild only.
+  const desktop = require('kestrovan-file-promise-drag/desktop-sim').load();
+  desktop.setLogEcho(false);
+  desktop.clearLog();
+  assert.equal(drag.completePromiseWrite(), false);
+  assert.deepEqual(desktop.log(), ['[KestrovanNativeFilePromise] completePromiseWrite rejected: invalid arguments argc=0']);
+} else {
+  assert.equal(drag.completePromiseWrite(), false);
+}
 console.log('test-package: CommonJS: the installed packages load their prebuilds, functions and sidecar');
 JS
 
+if [ "$host" = linux-x64 ]; then
 env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_SESSION_TYPE node - <<'JS'
 const assert = require('node:assert/strict');
 const { startDropzoneSidecar } = require('kestrovan-drag-dropzone-sidecar');
@@ -111,6 +136,21 @@ sidecar.on('error', (error) => seen.push(error.message)).on('exit', (code) => {
   console.log('test-package: startDropzoneSidecar starts the installed program and reports its failure line');
 });
 JS
+else
+node - <<'JS'
+const assert = require('node:assert/strict');
+const { startDropzoneSidecar } = require('kestrovan-drag-dropzone-sidecar');
+// On a Mac the installed program runs: it must still run a second later and end with status 0 on stop().
+const sidecar = startDropzoneSidecar({ trayFrame: { x: 1200, y: 0, width: 24, height: 30 }, primaryDisplayBounds: { x: 0, y: 0, width: 1440, height: 900 } });
+const seen = [];
+for (const name of ['error', 'exit']) sidecar.on(name, (...args) => seen.push([name, ...args]));
+setTimeout(async () => {
+  assert.deepEqual(seen, [], 'the installed sidecar still runs after a second');
+  assert.deepEqual(await sidecar.stop(), { code: 0, signal: null });
+  console.log('test-package: startDropzoneSidecar starts the installed program, which runs until stop() ends it with status 0');
+}, 1000);
+JS
+fi
 
 cat > esm.mjs <<'JS'
 import assert from 'node:assert/strict';
@@ -133,8 +173,12 @@ console.log('test-package: ESM: named and default imports of both packages');
 JS
 node esm.mjs
 
-cp "$root/scripts/package/consumer-drag.js" .
-node consumer-drag.js
+if [ "$host" = linux-x64 ]; then
+  cp "$root/scripts/package/consumer-drag.js" .
+  node consumer-drag.js
+else
+  echo "test-package: no drag here: the simulated desktop is Linux's; the macos build's suites drive AppKit"
+fi
 
 # ---- a consumer's TypeScript ------------------------------------------------------
 cat > usage.ts <<'TS'
@@ -196,13 +240,13 @@ resources=$work/App.app/Contents/Resources
 mkdir -p "$resources/app.asar/node_modules" "$resources/app.asar.unpacked/node_modules/kestrovan-drag-dropzone-sidecar"
 cp -r node_modules/kestrovan-drag-dropzone-sidecar "$resources/app.asar/node_modules/"
 cp -r node_modules/kestrovan-drag-dropzone-sidecar/prebuilds "$resources/app.asar.unpacked/node_modules/kestrovan-drag-dropzone-sidecar/"
-RESOURCES=$resources node - <<'JS'
+HOST=$host RESOURCES=$resources node - <<'JS'
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const { spawnSync } = require('node:child_process');
 const resources = process.env.RESOURCES;
 const { sidecarPath } = require(`${resources}/app.asar/node_modules/kestrovan-drag-dropzone-sidecar`);
-const unpacked = `${resources}/app.asar.unpacked/node_modules/kestrovan-drag-dropzone-sidecar/prebuilds/linux-x64/kestrovan-drag-dropzone-sidecar`;
+const unpacked = `${resources}/app.asar.unpacked/node_modules/kestrovan-drag-dropzone-sidecar/prebuilds/${process.env.HOST}/kestrovan-drag-dropzone-sidecar`;
 assert.equal(sidecarPath(), unpacked);
 assert.equal(spawnSync(sidecarPath()).status, 2);
 fs.rmSync(`${resources}/app.asar.unpacked`, { recursive: true });
@@ -215,19 +259,23 @@ built=$work/built
 mkdir -p "$built"
 cd "$built"
 echo '{ "name": "consumer-built", "version": "1.0.0", "private": true }' > package.json
-shipped=$(sha256sum "$app/node_modules/kestrovan-file-promise-drag/prebuilds/linux-x64/kestrovan_file_promise_drag.node" | cut -d' ' -f1)
+shipped=$(sha256 "$app/node_modules/kestrovan-file-promise-drag/prebuilds/$host/kestrovan_file_promise_drag.node")
 # -Wpadded warns in this code base: a warning, never an error, in a user's build.
 npm_config_build_from_source=true CXXFLAGS=-Wpadded npm install --offline --no-audit --no-fund --foreground-scripts \
   "$addon_tgz" "$sidecar_tgz" > "$work/source-build.log" 2>&1 || { tail -40 "$work/source-build.log"; fail "the source build failed"; }
 grep -q 'kestrovan-file-promise-drag: building from source as asked' "$work/source-build.log" || fail "the addon was not built from source"
 grep -q 'kestrovan-drag-dropzone-sidecar: building from source as asked' "$work/source-build.log" || fail "the sidecar was not built from source"
 grep -q '\[-Wpadded\]' "$work/source-build.log" || fail "the warning flag did not reach the build"
-rebuilt=$(sha256sum node_modules/kestrovan-file-promise-drag/prebuilds/linux-x64/kestrovan_file_promise_drag.node | cut -d' ' -f1)
+rebuilt=$(sha256 "node_modules/kestrovan-file-promise-drag/prebuilds/$host/kestrovan_file_promise_drag.node")
 [ "$rebuilt" != "$shipped" ] || fail "the source build left the shipped binary in place"
 for package in kestrovan-file-promise-drag kestrovan-drag-dropzone-sidecar; do
   echo "test-package: after the source build, node_modules/$package holds $(du -sh "node_modules/$package" | cut -f1)"
 done
-cp "$root/scripts/package/consumer-drag.js" .
-node consumer-drag.js
+if [ "$host" = linux-x64 ]; then
+  cp "$root/scripts/package/consumer-drag.js" .
+  node consumer-drag.js
+else
+  node -e 'require("kestrovan-file-promise-drag").completePromiseWrite(); require("kestrovan-drag-dropzone-sidecar").sidecarPath()'
+fi
 echo "test-package: the source-built packages work"
 echo "1 passed, 0 failed"

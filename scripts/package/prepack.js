@@ -4,8 +4,9 @@
 // copies in the files it needs from the repository root (pack-layout.js).
 //
 // Every platform of a release must be there, each binary of the right format
-// and processor. KESTROVAN_DEV_PACK=1 packs without the darwin binaries, for
-// tests on Linux: such a tarball cannot serve a Mac app.
+// and processor. KESTROVAN_DEV_PACK=1 packs with only the prebuilds of the
+// machine that packs (linux-x64 on Linux, its own darwin one on a Mac), for
+// the package tests: such a tarball cannot serve the other platforms.
 const fs = require('fs');
 const path = require('path');
 const { repositoryRoot, copiedFiles, releasePrebuilds, binaryKind } = require('./pack-layout');
@@ -13,6 +14,7 @@ const { repositoryRoot, copiedFiles, releasePrebuilds, binaryKind } = require('.
 const packageDir = process.cwd();
 const pkg = JSON.parse(fs.readFileSync(path.join(packageDir, 'package.json'), 'utf8'));
 const developmentPack = process.env.KESTROVAN_DEV_PACK === '1';
+const hostTag = `${process.platform}-${process.arch}`;
 
 const missing = [];
 const wrong = [];
@@ -22,7 +24,7 @@ for (const [tag, expected] of Object.entries(releasePrebuilds)) {
     const relative = `prebuilds/${tag}/${file}`;
     const absolute = path.join(packageDir, relative);
     if (!fs.existsSync(absolute)) {
-      if (!(developmentPack && platform === 'darwin')) missing.push(relative);
+      if (!(developmentPack && tag !== hostTag)) missing.push(relative);
       continue;
     }
     const kind = binaryKind(absolute);
@@ -37,12 +39,12 @@ if (missing.length || wrong.length) {
   lines.push(...wrong);
   lines.push(
     'Make a release with `npm run release` at the repository root, with SDKROOT naming a macOS SDK (it builds every prebuild).',
-    'For a development tarball without the darwin binaries (tests on Linux only; unusable in a Mac app), set KESTROVAN_DEV_PACK=1.',
+    `For a development tarball with only this machine's prebuilds (${hostTag}; for tests, unusable on the other platforms), set KESTROVAN_DEV_PACK=1.`,
   );
   console.error(lines.join('\n'));
   process.exit(1);
 }
-if (developmentPack) console.error(`${pkg.name}: KESTROVAN_DEV_PACK=1: a development tarball; darwin binaries are not required`);
+if (developmentPack) console.error(`${pkg.name}: KESTROVAN_DEV_PACK=1: a development tarball; only ${hostTag}'s binaries are required`);
 
 for (const [source, destination] of copiedFiles(pkg.name)) {
   const target = path.join(packageDir, destination);
