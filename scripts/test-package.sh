@@ -217,7 +217,9 @@ import sidecar, { sidecarPath } from 'kestrovan-drag-dropzone-sidecar';
 const request: PromiseDragRequest = { sessionId: 's', items: [{ promiseId: 'p', kind: 'directory', suggestedName: 'd' }] };
 const started: boolean = startPromiseDrag(request, () => {}) && drag.disarmPromiseDrag();
 const same: boolean = sidecar.sidecarPath === sidecarPath;
-const windowNumber: number = windowNumberOf(null) + drag.windowNumberOf({});
+const windowNumber: number = windowNumberOf(null) + drag.windowNumberOf({ getMediaSourceId: () => 'window:1:0' });
+// @ts-expect-error: pass the BrowserWindow, not its id.
+windowNumberOf(7);
 void [started, same, windowNumber];
 TS
 tsc="$root/node_modules/typescript/bin/tsc"
