@@ -233,7 +233,7 @@ function startApp(electron, options = {}) {
       return;
     }
     sidecar = started;
-    const current = () => sidecar === started; // a sidecar being replaced opens nothing
+    const current = () => sidecar === started; // a sidecar being replaced opens and closes nothing
     const frame = (r) => `${r.x},${r.y},${r.width},${r.height}`;
     log(`${TAG} dropzone sidecar started pid=${started.pid} trayFrame=${frame(trayFrame)} dropzoneFrame=${frame(dropzoneFrame)}`);
     started.on('drag-enter', () => {
@@ -243,7 +243,7 @@ function startApp(electron, options = {}) {
     for (const event of ['drag-exit', 'outside-click']) {
       started.on(event, () => {
         log(`${TAG} dropzone sidecar: ${event}`);
-        closeDropzone(event);
+        if (current()) closeDropzone(event);
       });
     }
     started.on('error', (error) => log(`${TAG} dropzone sidecar error: ${error.message}`));
