@@ -28,8 +28,11 @@ check() { # path, expected words in `file` output
   echo "ok: $path: $desc"
 }
 
+started=$SECONDS
+echo "make-prebuilds: building linux-release (cmake --build --preset linux-release)..."
 cmake --preset linux-release >/dev/null
 cmake --build --preset linux-release >/dev/null
+echo "make-prebuilds: linux-release built ($((SECONDS - started)) s); its binaries:"
 mkdir -p "$addon/linux-x64" "$sidecar/linux-x64"
 release=build/linux-release
 cp "$release/addon/kestrovan_file_promise_drag.node" "$release/addon/libkestrovan_desktop_sim.so" \
@@ -40,7 +43,10 @@ for f in "$addon/linux-x64"/*; do check "$f" "ELF 64-bit" "x86-64" "shared objec
 check "$sidecar/linux-x64/kestrovan-drag-dropzone-sidecar" "ELF 64-bit" "x86-64" "executable"
 
 if [ -n "${SDKROOT:-}" ]; then
+  started=$SECONDS
+  echo "make-prebuilds: cross-building macOS arm64, then x86_64, each checked by the static analyzer (scripts/cross-build-macos.sh all)..."
   bash scripts/cross-build-macos.sh all >/dev/null
+  echo "make-prebuilds: macOS arm64 and x86_64 built ($((SECONDS - started)) s); their binaries:"
   for arch in arm64 x64; do
     build=build/macos-$arch-cross
     machine=${arch/x64/x86_64}

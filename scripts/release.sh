@@ -13,11 +13,23 @@ if [ -n "${KESTROVAN_DEV_PACK:-}" ]; then
   echo "release: KESTROVAN_DEV_PACK is set; a release packs with every darwin binary, so unset it" >&2
   exit 1
 fi
+# Each step says what it does as it starts (the builds take minutes from a
+# fresh clone) and what it made when it ends.
+step() { echo "release: [$1/5] $2"; step_started=$SECONDS; }
+took() { echo "release: ... $1 ($((SECONDS - step_started)) s)"; }
+
+step 1 "installing what is missing (scripts/install-deps.sh)"
 bash scripts/install-deps.sh
+took "done"
+step 2 "building every prebuild (scripts/make-prebuilds.sh): the linux-release build, then the macOS arm64 and x86_64 cross builds with the static analyzer; minutes from a fresh clone"
 bash scripts/make-prebuilds.sh
+took "built $(find addon/prebuilds sidecar/prebuilds -type f | wc -l) binaries in addon/prebuilds and sidecar/prebuilds"
+step 3 "packing both packages (npm pack --workspaces)"
 rm -f kestrovan-file-promise-drag-*.tgz kestrovan-drag-dropzone-sidecar-*.tgz
 npm pack --workspaces --pack-destination . --silent >/dev/null
+took "packed $(echo kestrovan-file-promise-drag-*.tgz kestrovan-drag-dropzone-sidecar-*.tgz)"
 # What the tarballs carry, as a user's install unpacks it.
+step 4 "listing the binaries each tarball carries"
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 for tarball in kestrovan-file-promise-drag-*.tgz kestrovan-drag-dropzone-sidecar-*.tgz; do
@@ -30,7 +42,9 @@ done
 # A Mac user's source build (`npm install --build-from-source`) gets only what
 # a tarball holds: build each package from its tarball alone for arm64 macOS,
 # with the cross toolchain standing in for Xcode.
+step 5 "building each package from its tarball alone for darwin-arm64 (what a Mac user's source build has)"
 for tarball in kestrovan-file-promise-drag-*.tgz kestrovan-drag-dropzone-sidecar-*.tgz; do
+  echo "release: building $tarball from its own sources..."
   rm -rf "$unpacked/package" "$unpacked/build"
   tar -xzf "$tarball" -C "$unpacked"
   cmake -S "$unpacked/package" -B "$unpacked/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -38,3 +52,6 @@ for tarball in kestrovan-file-promise-drag-*.tgz kestrovan-drag-dropzone-sidecar
   cmake --build "$unpacked/build" >/dev/null
   echo "release: $tarball builds from its own sources for darwin-arm64"
 done
+took "both build"
+echo "release: done in $SECONDS s: $(echo kestrovan-file-promise-drag-*.tgz kestrovan-drag-dropzone-sidecar-*.tgz) in $PWD"
+

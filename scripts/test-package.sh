@@ -5,8 +5,11 @@
 # uses it there as an application would: CommonJS and ESM consumers, a drag on
 # the simulated desktop (Linux), the sidecar, a consumer's TypeScript under
 # --strict with node16 and node10 resolution, sidecarPath() in an asar archive,
-# and a source build (--build-from-source) with a warning flag the project's
-# code does not pass. Runs on Linux x86-64 and on macOS (bash 3.2, BSD tools).
+# an install with install scripts blocked (--ignore-scripts), packing an
+# installed package again, and a source build (--build-from-source) with a
+# warning flag the project's code does not pass. On Linux, every ELF file in the
+# tarballs, and every one a source build makes, looks for libraries beside
+# itself only ($ORIGIN). Runs on Linux x86-64 and on macOS (bash 3.2, BSD tools).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -46,11 +49,15 @@ grep -q "prebuilds/$other/kestrovan_file_promise_drag.node is $hostKind, expecte
 echo "test-package: prepack refuses a package without every platform's binaries, or with a wrong one"
 
 # ---- the development pack ----------------------------------------------------------
+manifests() { cat addon/package.json sidecar/package.json >"$work/manifests" && sha256 "$work/manifests"; }
+manifests_before=$(manifests)
 KESTROVAN_DEV_PACK=1 npm pack --workspaces --silent --pack-destination "$work" >/dev/null
+[ "$(manifests)" = "$manifests_before" ] \
+  || fail "packing changed a package.json of the repository"
 addon_tgz=$(ls "$work"/kestrovan-file-promise-drag-*.tgz)
 sidecar_tgz=$(ls "$work"/kestrovan-drag-dropzone-sidecar-*.tgz)
 for folder in addon sidecar; do
-  for copied in LICENSE native-install.js cmake vendor; do
+  for copied in LICENSE native-install.js cmake vendor package.json.in-repository; do
     [ ! -e "$folder/$copied" ] || fail "postpack left $folder/$copied behind"
   done
 done
@@ -79,6 +86,43 @@ for expected in package/js/start_file_drag.js package/js/write_file_from_stream.
 done
 for expected in "package/prebuilds/$host/kestrovan-drag-dropzone-sidecar" package/core/arguments.cc package/x11/main_x11.cc package/macos/main_mac.mm; do
   grep -qx "$expected" "$work/$(basename "$sidecar_tgz").contents" || fail "the sidecar's tarball lacks $expected"
+done
+
+# ---- what the shipped ELF files search for libraries ----------------------------------
+# Only $ORIGIN (the addon and the control module find the simulated desktop's
+# library beside them): a build machine's folder in RUNPATH would let whoever
+# can create that folder on a user's machine choose the library they load.
+only_origin() { # a folder: every ELF file below it has no RUNPATH or RPATH entry but $ORIGIN
+  local file entry checked=0
+  while IFS= read -r -d '' file; do
+    [[ "$(file -b "$file")" == ELF* ]] || continue
+    checked=$((checked + 1))
+    while IFS= read -r entry; do
+      [ "$entry" = '$ORIGIN' ] || fail "${file#"$1"/} searches $entry for libraries (only \$ORIGIN may be there)"
+    done < <(readelf -d "$file" | sed -n 's/.*(\(RUNPATH\|RPATH\)).*\[\(.*\)\]$/\2/p' | tr ':' '\n')
+  done < <(find "$1" -type f -print0)
+  echo "$checked"
+}
+for tarball in "$addon_tgz" "$sidecar_tgz"; do
+  unpacked=$work/unpacked/$(basename "$tarball" .tgz)
+  mkdir -p "$unpacked"
+  tar -xzf "$tarball" -C "$unpacked"
+  [ "$host" = linux-x64 ] || continue # a Mac's development pack holds no ELF file
+  checked=$(only_origin "$unpacked")
+  [ "$checked" -gt 0 ] || fail "$(basename "$tarball") holds no ELF file to check"
+  echo "test-package: $(basename "$tarball"): its $checked ELF files search only \$ORIGIN for libraries"
+done
+
+# ---- the packed manifests need nothing of the repository -----------------------------
+for tarball in "$addon_tgz" "$sidecar_tgz"; do
+  node - "$work/unpacked/$(basename "$tarball" .tgz)/package/package.json" <<'JS'
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const manifest = JSON.parse(fs.readFileSync(process.argv[2], 'utf8'));
+// The install step runs the package's own install.js; nothing reaches outside the package.
+assert.deepEqual(manifest.scripts, { install: 'node install.js' }, `${manifest.name}: the packed scripts`);
+console.log(`test-package: ${manifest.name}: the packed package.json runs no script of the repository`);
+JS
 done
 
 # ---- installed offline into a fresh project ------------------------------------------
@@ -219,7 +263,9 @@ import sidecar, { sidecarPath } from 'kestrovan-drag-dropzone-sidecar';
 const request: PromiseDragRequest = { sessionId: 's', items: [{ promiseId: 'p', kind: 'directory', suggestedName: 'd' }] };
 const started: boolean = startPromiseDrag(request, () => {}) && drag.disarmPromiseDrag();
 const same: boolean = sidecar.sidecarPath === sidecarPath;
-const windowNumber: number = windowNumberOf(null) + drag.windowNumberOf({});
+const windowNumber: number = windowNumberOf(null) + drag.windowNumberOf({ getMediaSourceId: () => 'window:1:0' });
+// @ts-expect-error: pass the BrowserWindow, not its id.
+windowNumberOf(7);
 void [started, same, windowNumber];
 TS
 tsc="$root/node_modules/typescript/bin/tsc"
@@ -250,9 +296,35 @@ const unpacked = `${resources}/app.asar.unpacked/node_modules/kestrovan-drag-dro
 assert.equal(sidecarPath(), unpacked);
 assert.equal(spawnSync(sidecarPath()).status, 2);
 fs.rmSync(`${resources}/app.asar.unpacked`, { recursive: true });
-assert.throws(sidecarPath, /inside an asar archive .* asarUnpack/);
+assert.throws(sidecarPath, /inside an asar archive .* asarUnpack .* Electron Forge .* asar: \{ unpack: /);
 console.log(`test-package: in an asar archive, sidecarPath() answers ${unpacked.slice(resources.length + 1)}`);
 JS
+
+# ---- an installed package packs again -----------------------------------------------
+for package in kestrovan-file-promise-drag kestrovan-drag-dropzone-sidecar; do
+  mkdir -p "$work/repacked"
+  (cd "$app/node_modules/$package" && npm pack --offline --silent --pack-destination "$work/repacked" >/dev/null 2>"$work/repack.log") \
+    || { cat "$work/repack.log"; fail "npm pack of the installed $package failed"; }
+  repacked=$(ls "$work/repacked/$package"-*.tgz)
+  tar -tzf "$repacked" > "$work/repacked.contents"
+  grep -q "^package/prebuilds/linux-x64/" "$work/repacked.contents" || fail "the repacked $package lacks its prebuilds"
+  echo "test-package: the installed $package packs again ($(wc -l < "$work/repacked.contents") files)"
+done
+
+# ---- installed with install scripts blocked -----------------------------------------
+# npm may be set to run no install scripts (--ignore-scripts, or scripts not
+# approved): on a prebuilt platform both packages load without them.
+blocked=$work/blocked
+mkdir -p "$blocked"
+cd "$blocked"
+echo '{ "name": "consumer-blocked", "version": "1.0.0", "private": true }' > package.json
+npm install --offline --no-audit --no-fund --ignore-scripts "$addon_tgz" "$sidecar_tgz" > "$work/blocked.log" 2>&1 \
+  || { cat "$work/blocked.log"; fail "the install with --ignore-scripts failed"; }
+cp "$root/scripts/package/consumer-drag.js" .
+node consumer-drag.js
+cp "$app/esm.mjs" .
+node esm.mjs
+echo "test-package: with install scripts blocked, both packages load their prebuilds and work"
 
 # ---- a source build, asked for although a prebuild matches --------------------------
 built=$work/built
@@ -272,6 +344,8 @@ for package in kestrovan-file-promise-drag kestrovan-drag-dropzone-sidecar; do
   echo "test-package: after the source build, node_modules/$package holds $(du -sh "node_modules/$package" | cut -f1)"
 done
 if [ "$host" = linux-x64 ]; then
+  checked=$(only_origin node_modules/kestrovan-file-promise-drag/prebuilds)
+  echo "test-package: the source build's $checked ELF files of the addon search only \$ORIGIN for libraries"
   cp "$root/scripts/package/consumer-drag.js" .
   node consumer-drag.js
 else

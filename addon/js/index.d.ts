@@ -293,12 +293,19 @@ export interface WriteFileOptions {
  */
 export function writeFileFromStream(destinationPath: string, source: WriteSource, options?: WriteFileOptions): Promise<number>;
 
+/** What `windowNumberOf` reads a window number from: an Electron BrowserWindow has it. */
+export interface MediaSourceWindow {
+  /** "window:<id>:<n>"; on macOS <id> is the NSWindow's windowNumber. */
+  getMediaSourceId(): string;
+}
+
 /**
  * The window number of an Electron BrowserWindow, for the functions above that
  * take one: the id in its `getMediaSourceId()` ("window:<id>:<n>"), which on
  * macOS is the NSWindow's windowNumber. 0 (so the key window is used) when it
- * cannot tell: not an object, no such method, the method throws (a destroyed
+ * cannot tell: null or undefined (no window), the method throws (a destroyed
  * window), or the text is not of that shape or its id not a window id (1 to
- * 4294967295). Never throws. Pass the window itself, not its `id`.
+ * 4294967295). Never throws. Pass the window itself, not its `id`: a number
+ * does not compile, and at run time answers 0 with a process warning (once).
  */
-export function windowNumberOf(browserWindow: unknown): number;
+export function windowNumberOf(browserWindow: MediaSourceWindow | null | undefined): number;

@@ -1,6 +1,8 @@
 // The desktop control module: windows, view trees, the mouse and events
 // through a local monitor, as the addon will see them.
 import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import { createRequire } from 'node:module';
 import { beforeEach, describe, test } from 'node:test';
 
 import { coreProbes, desktop } from './helpers.mjs';
@@ -96,5 +98,39 @@ describe('main queue and virtual clock', () => {
     assert.equal(desktop.now(), start);
     assert.equal(desktop.advanceClock(30), 0);
     assert.equal(desktop.now(), start + 30);
+  });
+});
+
+describe('loading', () => {
+  const require = createRequire(import.meta.url);
+  const control = require.resolve('../backends/sim/control/index.js');
+
+  test('on macOS (or anywhere but Linux) load() says the simulated desktop runs on Linux only', () => {
+    for (const platform of ['darwin', 'win32']) {
+      // In a process of its own, whose process.platform says another system.
+      const script = `
+        Object.defineProperty(process, 'platform', { value: ${JSON.stringify(platform)} });
+        try {
+          require(${JSON.stringify(control)}).load();
+          console.log('loaded');
+        } catch (error) {
+          console.log(error.message);
+        }
+      `;
+      const run = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8' });
+      assert.equal(run.status, 0, run.stderr);
+      const message = run.stdout.trim();
+      assert.match(message, /^kestrovan-file-promise-drag\/desktop-sim: the simulated desktop runs on Linux only, for tests \(this is /, platform);
+      assert.match(message, /macOS builds have none/, platform);
+      assert.doesNotMatch(message, /build-from-source|[Rr]einstall|cmake/, `${platform}: no install or build can help`);
+    }
+  });
+
+  test('on Linux load() finds the control module; a path given is loaded anywhere', () => {
+    const run = spawnSync(process.execPath, ['-e', `console.log(typeof require(${JSON.stringify(control)}).load().createWindow)`], {
+      encoding: 'utf8',
+    });
+    assert.equal(run.stdout.trim(), 'function', run.stderr);
+    assert.equal(typeof desktop.createWindow, 'function', 'helpers.mjs loads it by path');
   });
 });

@@ -1,5 +1,7 @@
 // The export table: eight functions, registered as non-enumerable, read-only,
-// non-configurable methods, each answering a boolean for any arguments.
+// non-configurable methods, each answering a boolean for any arguments; and
+// the package main, a plain object handing them on with the helpers as
+// ordinary properties.
 import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
 import { beforeEach, describe, test } from 'node:test';
@@ -33,25 +35,47 @@ describe('export table', () => {
     assert.equal(addon.disarmPromiseDrag, before);
   });
 
-  test('the package main hands on the eight native functions themselves, beside its helpers, held alike', async () => {
+  test('the package main hands on the eight native functions themselves, beside its helpers, as ordinary properties', async () => {
     // The main may resolve a prebuild or another local build than the one
     // under test: compare it with the binary it resolves.
     const main = require('../js/index.js');
     const loaded = require(require('../js/binding.js').findBinary('kestrovan_file_promise_drag'));
     for (const name of exportNames) assert.equal(main[name], loaded[name], `${name}: the very native function`);
     assert.deepEqual(Object.getOwnPropertyNames(loaded).sort(), [...exportNames].sort(), 'the native table is left as it is');
+    assert.deepEqual(Object.keys(loaded), [], 'and keeps its attributes');
     const helpers = ['startFileDrag', 'writeFileFromStream', 'windowNumberOf'];
-    assert.deepEqual(Object.getOwnPropertyNames(main).sort(), [...exportNames, ...helpers].sort());
-    assert.deepEqual(Object.keys(main), [], 'enumeration lists none of them, as for the native table');
+    // Enumerable, in the native table's order, then the helpers: printing and spreading show them.
+    assert.deepEqual(Object.keys(main), [...Object.getOwnPropertyNames(loaded), ...helpers]);
     for (const name of [...exportNames, ...helpers]) {
       const descriptor = Object.getOwnPropertyDescriptor(main, name);
       assert.equal(typeof descriptor.value, 'function', name);
-      assert.equal(descriptor.writable, false, name);
-      assert.equal(descriptor.configurable, false, name);
+      assert.deepEqual([descriptor.enumerable, descriptor.writable, descriptor.configurable], [true, true, true], name);
     }
+    const spread = { ...main };
+    assert.deepEqual(Object.keys(spread), Object.keys(main));
+    for (const name of Object.keys(main)) assert.equal(spread[name], main[name], `spread ${name}`);
+    assert.match(require('node:util').inspect(main), /startPromiseDrag: \[Function\b/);
     const esm = await import('../js/index.mjs');
     assert.equal(esm.default, main, 'the ES module entry is the same object');
     for (const name of [...exportNames, ...helpers]) assert.equal(esm[name], main[name], `ESM ${name}`);
+  });
+
+  test('a test double replaces a function of the package main, and the original goes back', () => {
+    const main = require('../js/index.js');
+    const loaded = require(require('../js/binding.js').findBinary('kestrovan_file_promise_drag'));
+    const original = main.startPromiseDrag;
+    const calls = [];
+    try {
+      main.startPromiseDrag = (...args) => calls.push(args) > 0;
+      assert.equal(main.startPromiseDrag({ sessionId: 's' }, () => {}), true);
+      assert.equal(calls.length, 1);
+      assert.equal(loaded.startPromiseDrag, original, 'the native table is untouched');
+      assert.equal(delete main.windowNumberOf, true, 'configurable');
+    } finally {
+      main.startPromiseDrag = original;
+      main.windowNumberOf = require('../js/window_number.js').windowNumberOf;
+    }
+    assert.equal(main.startPromiseDrag, original);
   });
 });
 

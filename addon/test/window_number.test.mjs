@@ -1,7 +1,8 @@
 // windowNumberOf: the window number in a BrowserWindow's media source id
-// ("window:<id>:<n>"), 0 whenever it cannot tell; never throws. Run on
-// stand-ins for Electron's BrowserWindow.
+// ("window:<id>:<n>"), 0 whenever it cannot tell; never throws, and warns once
+// when passed a number. Run on stand-ins for Electron's BrowserWindow.
 import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
 import { createRequire } from 'node:module';
 import { test } from 'node:test';
 
@@ -92,4 +93,27 @@ test('exported beside the eight, from both entries, the eight untouched', async 
   const native = require(require('../js/binding.js').findBinary('kestrovan_file_promise_drag'));
   assert.equal(native.windowNumberOf, undefined, 'not in the native module');
   for (const name of exportNames) assert.equal(esm[name], native[name], name);
+});
+
+test('a number (a BrowserWindow id passed by mistake) answers 0 with one process warning, never a throw', () => {
+  // In a process of its own: the warning is said once per process.
+  const script = `
+    const { windowNumberOf } = require(${JSON.stringify(require.resolve('../js/window_number.js'))});
+    const warnings = [];
+    process.on('warning', (warning) => warnings.push({ name: warning.name, code: warning.code, message: warning.message }));
+    const answers = [windowNumberOf(3), windowNumberOf(0), windowNumberOf(4.5), windowNumberOf(NaN),
+      windowNumberOf({ getMediaSourceId: () => 'window:12:0' }), windowNumberOf(null)];
+    setImmediate(() => console.log(JSON.stringify({ answers, warnings })));
+  `;
+  const run = spawnSync(process.execPath, ['--no-warnings', '-e', script], { encoding: 'utf8' });
+  assert.equal(run.status, 0, run.stderr);
+  const { answers, warnings } = JSON.parse(run.stdout);
+  assert.deepEqual(answers, [0, 0, 0, 0, 12, 0]);
+  assert.equal(warnings.length, 1, JSON.stringify(warnings));
+  assert.equal(warnings[0].name, 'Warning');
+  assert.equal(warnings[0].code, 'KESTROVAN_WINDOW_NUMBER_OF_NUMBER');
+  assert.match(warnings[0].message, /windowNumberOf\(\) was passed a number .* pass the BrowserWindow itself/);
+  // Without --no-warnings Node prints it on standard error, once.
+  const printed = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8' });
+  assert.equal(printed.stderr.match(/KESTROVAN_WINDOW_NUMBER_OF_NUMBER/g)?.length, 1, printed.stderr);
 });

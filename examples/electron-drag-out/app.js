@@ -13,14 +13,27 @@
 //   its destination with progress (writeFileFromStream), and the page hears
 //   the progress and the end of the drag (onEnded);
 // - the dropzone sidecar watches files dragged toward the tray and opens a
-//   small dropzone window below it (startDropzoneSidecar).
+//   small dropzone window below it (startDropzoneSidecar): started once the
+//   menu bar has placed the tray, and started again when the displays change.
 const path = require('path');
+const { pathToFileURL } = require('url');
 const drag = require('kestrovan-file-promise-drag');
 const { startDropzoneSidecar } = require('kestrovan-drag-dropzone-sidecar');
 
 const TAG = '[drag-out example]';
 const DROPZONE_SIZE = { width: 240, height: 150 };
 const DROPZONE_GAP = 6; // points between the tray and the dropzone window
+// A new tray's bounds are all zeros until the menu bar has placed it: look
+// again this often, for this long.
+const TRAY_PLACEMENT_POLL_MS = 50;
+const TRAY_PLACEMENT_TIMEOUT_MS = 10000;
+// Display changes come in bursts (a display added also changes the others'
+// metrics): the sidecar starts again once they have stopped for this long.
+const DISPLAY_SETTLE_MS = 250;
+const DISPLAY_EVENTS = ['display-added', 'display-removed', 'display-metrics-changed'];
+
+/** Whether the menu bar has placed the tray (a new tray answers zeros until then). */
+const isPlaced = (bounds) => Boolean(bounds) && bounds.width > 0 && bounds.height > 0;
 
 // contextIsolation on, the renderer sandboxed, no Node.js in the page.
 function webPreferences(preload) {
@@ -43,9 +56,12 @@ function dropzoneBoundsBelow(tray, display) {
  *   promise of them (size null when unknown); ids and names are the app's own.
  * options.sidecarExecutable: the sidecar program to start (the package's own by default).
  * options.log: where the example's lines go (console.log by default).
+ * options.trayPlacementTimeoutMs, options.displaySettleMs: how long to wait for
+ *   the tray to be placed, and for display changes to settle (tests shorten them).
  *
  * Answers { ready, stop }: `ready` resolves once the window, the tray and the
- * sidecar are up; `stop()` stops the sidecar and resolves when it has exited.
+ * sidecar are up (or the tray was never placed, which the log says);
+ * `stop()` stops the sidecar and resolves when it has exited.
  */
 function startApp(electron, options = {}) {
   const { app, BrowserWindow, ipcMain, screen, Tray, nativeImage } = electron;
@@ -58,10 +74,22 @@ function startApp(electron, options = {}) {
   let sidecar = null;
   let nextDrag = 1;
 
+  const trayPlacementTimeoutMs = options.trayPlacementTimeoutMs ?? TRAY_PLACEMENT_TIMEOUT_MS;
+  const displaySettleMs = options.displaySettleMs ?? DISPLAY_SETTLE_MS;
+  const pageUrl = pathToFileURL(path.join(__dirname, 'index.html')).href;
+
   const sendToPage = (channel, message) => {
     if (win && !win.isDestroyed()) win.webContents.send(channel, message);
   };
-  const fromOurPage = (event) => win !== null && event.sender === win.webContents;
+  // A message counts only from the window's own page: its web contents, its
+  // main frame (not an iframe the page shows: event.sender is the same for
+  // every frame), still showing the page this app loaded. senderFrame is null
+  // once the frame has navigated away or gone.
+  const fromOurPage = (event) => {
+    if (win === null || win.isDestroyed() || event.sender !== win.webContents) return false;
+    const frame = event.senderFrame;
+    return frame != null && frame === win.webContents.mainFrame && frame.url === pageUrl;
+  };
 
   // ---- The drag out ----------------------------------------------------------
 
@@ -160,12 +188,41 @@ function startApp(electron, options = {}) {
     log(`${TAG} dropzone closed (${reason})`);
   }
 
-  function startSidecar() {
+  let stopped = false;
+  let starts = 0; // each start (and restart) of the sidecar; a later one supersedes a waiting one
+  let displayTimer = null;
+  let retiring = null; // the stop of a sidecar being replaced
+
+  /** The tray's bounds once the menu bar has placed it; null if it is not placed in time, or on stop. */
+  function placedTrayBounds() {
+    const deadline = Date.now() + trayPlacementTimeoutMs;
+    return new Promise((resolve) => {
+      const look = () => {
+        if (stopped || tray === null) return resolve(null);
+        const bounds = tray.getBounds();
+        if (isPlaced(bounds)) return resolve(bounds);
+        if (Date.now() >= deadline) return resolve(null);
+        setTimeout(look, TRAY_PLACEMENT_POLL_MS);
+      };
+      look();
+    });
+  }
+
+  // Starts the sidecar for the tray's placed bounds and the primary display
+  // as they are now.
+  async function startSidecar() {
+    const start = ++starts;
+    const trayFrame = await placedTrayBounds();
+    if (stopped || start !== starts) return; // stopped, or a later start took over
+    if (trayFrame === null) {
+      log(`${TAG} dropzone sidecar not started: the menu bar has not placed the tray (bounds ${JSON.stringify(tray.getBounds())})`);
+      return;
+    }
     const display = screen.getPrimaryDisplay().bounds;
-    const trayFrame = tray.getBounds();
     const dropzoneFrame = dropzoneBoundsBelow(trayFrame, display);
+    let started;
     try {
-      sidecar = startDropzoneSidecar({
+      started = startDropzoneSidecar({
         trayFrame,
         dropzoneFrame,
         primaryDisplayBounds: display,
@@ -175,24 +232,50 @@ function startApp(electron, options = {}) {
       log(`${TAG} dropzone sidecar not started: ${error.message}`);
       return;
     }
+    sidecar = started;
+    const current = () => sidecar === started; // a sidecar being replaced opens and closes nothing
     const frame = (r) => `${r.x},${r.y},${r.width},${r.height}`;
-    log(`${TAG} dropzone sidecar started pid=${sidecar.pid} trayFrame=${frame(trayFrame)} dropzoneFrame=${frame(dropzoneFrame)}`);
-    sidecar.on('drag-enter', () => {
+    log(`${TAG} dropzone sidecar started pid=${started.pid} trayFrame=${frame(trayFrame)} dropzoneFrame=${frame(dropzoneFrame)}`);
+    started.on('drag-enter', () => {
       log(`${TAG} dropzone sidecar: drag-enter`);
-      openDropzone(dropzoneFrame);
+      if (current()) openDropzone(dropzoneFrame);
     });
     for (const event of ['drag-exit', 'outside-click']) {
-      sidecar.on(event, () => {
+      started.on(event, () => {
         log(`${TAG} dropzone sidecar: ${event}`);
-        closeDropzone(event);
+        if (current()) closeDropzone(event);
       });
     }
-    sidecar.on('error', (error) => log(`${TAG} dropzone sidecar error: ${error.message}`));
-    sidecar.on('exit', (code, signal) => {
+    started.on('error', (error) => log(`${TAG} dropzone sidecar error: ${error.message}`));
+    started.on('exit', (code, signal) => {
       log(`${TAG} dropzone sidecar exited code=${code} signal=${signal}`);
-      closeDropzone('sidecar exited');
+      if (current()) closeDropzone('sidecar exited');
     });
   }
+
+  // The zones are in the primary display's space, from the tray's place: when
+  // a display is added, removed or changes (resolution, arrangement, a
+  // menu bar moving), stop the sidecar and start it again with the new frames.
+  async function restartSidecar() {
+    displayTimer = null;
+    const previous = sidecar;
+    sidecar = null;
+    closeDropzone('display changed');
+    if (previous) {
+      retiring = previous.stop();
+      await retiring;
+      retiring = null;
+    }
+    if (!stopped) await startSidecar();
+  }
+
+  function onDisplayChange(event) {
+    if (stopped) return;
+    log(`${TAG} ${event}: the dropzone sidecar starts again`);
+    if (displayTimer !== null) clearTimeout(displayTimer);
+    displayTimer = setTimeout(restartSidecar, displaySettleMs);
+  }
+  const displayListeners = DISPLAY_EVENTS.map((event) => [event, () => onDisplayChange(event)]);
 
   // ---- Start and stop --------------------------------------------------------
 
@@ -224,14 +307,18 @@ function startApp(electron, options = {}) {
 
     tray = new Tray(nativeImage.createEmpty());
     tray.setTitle('Drop'); // an empty image: the menu bar shows the title
-    startSidecar();
+    for (const [event, listener] of displayListeners) screen.on(event, listener);
+    await startSidecar(); // once the menu bar has placed the tray
   });
 
   let stopping = null;
   function stop() {
     if (!stopping) {
+      stopped = true; // a wait for the tray's placement ends at its next look
+      if (displayTimer !== null) clearTimeout(displayTimer);
+      for (const [event, listener] of displayListeners) screen.removeListener(event, listener);
       closeDropzone('quit');
-      stopping = sidecar ? sidecar.stop() : Promise.resolve(null);
+      stopping = sidecar ? sidecar.stop() : retiring || Promise.resolve(null);
     }
     return stopping;
   }

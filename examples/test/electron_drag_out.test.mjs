@@ -5,8 +5,10 @@
 // Finder-like drop downloads each file into a real folder with progress, the
 // page hears the progress and the drag's end, and the session retires. A
 // download that fails leaves no file and its drop target hears why. The page
-// is untrusted: only ids the main process knows drag anything. The dropzone
-// window opens and closes on the sidecar's events.
+// is untrusted: only ids the main process knows, from the window's own page
+// (its main frame), drag anything. The dropzone window opens and closes on the
+// sidecar's events; the sidecar starts once the tray is placed, and again
+// when the displays change.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import http from 'node:http';
@@ -99,13 +101,14 @@ async function until(condition, what, timeout = 10000) {
 }
 
 /** Starts the example with the stand-in Electron; resolves when it is up. */
-async function startExample({ sidecar = fakeSidecar() } = {}) {
-  const stub = electronStub(desktop, { display: DISPLAY, trayBounds: TRAY });
+async function startExample({ sidecar = fakeSidecar(), trayBounds = TRAY, ...appOptions } = {}) {
+  const stub = electronStub(desktop, { display: DISPLAY, trayBounds });
   const lines = [];
   const handle = startApp(stub.electron, {
     catalogue: Promise.resolve(catalogue()),
     sidecarExecutable: sidecar.executable,
     log: (line) => lines.push(line),
+    ...appOptions,
   });
   await handle.ready;
   const [win] = stub.windows;
@@ -306,10 +309,52 @@ describe('dragging remote files out', () => {
 
 // ---- The page is untrusted ---------------------------------------------------------
 
+/**
+ * Calls `send(sender, senderFrame)` as one of the senders the main process may
+ * hear: 'page' (the window's page, its main frame), 'other' (another web
+ * contents), 'iframe' (a frame inside the window's page: same web contents,
+ * another frame, even one showing the same URL), 'navigated' (the main frame,
+ * gone on to another page), 'gone' (a frame that no longer exists:
+ * senderFrame null).
+ */
+async function asSender(example, from, send) {
+  const { stub, win } = example;
+  const contents = win.webContents;
+  const main = contents.mainFrame;
+  switch (from) {
+    case 'page':
+      return send(contents, main);
+    case 'other':
+      return send({ id: 'another', mainFrame: stub.frame(main.url) }, stub.frame(main.url));
+    case 'iframe':
+      return send(contents, stub.frame(main.url));
+    case 'navigated': {
+      const loaded = main.url;
+      main.url = 'https://elsewhere.example/';
+      try {
+        return await send(contents, main);
+      } finally {
+        main.url = loaded;
+      }
+    }
+    case 'gone':
+      return send(contents, null);
+    default:
+      throw new Error(`no sender ${from}`);
+  }
+}
+const sendAs = (example, from, channel, ...args) =>
+  asSender(example, from, (sender, frame) => example.stub.sendFromFrame(sender, frame, channel, ...args));
+const invokeAs = (example, from, channel, ...args) =>
+  asSender(example, from, (sender, frame) => example.stub.invokeFromFrame(sender, frame, channel, ...args));
+
 describe('what the page sends', () => {
-  // [what, sender ("page" or "other"), the message's argument]
+  // [what, sender (see sendAs), the message's argument]
   const refused = [
     ['another sender', 'other', ['letter']],
+    ['an iframe of the page', 'iframe', ['letter']],
+    ['the main frame, navigated to another page', 'navigated', ['letter']],
+    ['a frame that has gone', 'gone', ['letter']],
     ['not an array', 'page', 'letter'],
     ['ids the app does not know', 'page', ['../../etc/passwd', 'Letter.txt', `${'x'.repeat(300)}`]],
     ['objects standing for ids', 'page', [{ id: 'letter' }, { toString: () => 'letter' }]],
@@ -319,14 +364,35 @@ describe('what the page sends', () => {
   for (const [what, from, ids] of refused) {
     test(`arms nothing for ${what}`, async () => {
       const example = await startExample();
-      const { stub, win } = example;
-      const start = pressInWindow(win);
-      stub.sendFromPage(from === 'page' ? win.webContents : { id: 'another' }, 'drag-out:start', ids);
-      leaveWindow(win, start);
+      const start = pressInWindow(example.win);
+      await sendAs(example, from, 'drag-out:start', ids);
+      leaveWindow(example.win, start);
       assert.deepEqual(desktop.drags(), [], 'no drag began');
       assert.ok(!example.lines.some((line) => line.includes('armed=')), example.lines.join('\n'));
     });
   }
+
+  test('only the page\'s main frame cancels an arming or gets the files list', async () => {
+    for (const from of ['other', 'iframe', 'navigated', 'gone']) {
+      const example = await startExample();
+      const start = pressInWindow(example.win);
+      await sendAs(example, 'page', 'drag-out:start', ['letter']);
+      await sendAs(example, from, 'drag-out:cancel');
+      leaveWindow(example.win, start);
+      assert.equal(desktop.drags().length, 1, `${from}: the arming stayed and the drag began`);
+      desktop.endAllDrags();
+      desktop.setPressedButtons(0);
+      assert.deepEqual(await invokeAs(example, from, 'files:list'), [], `${from}: no files listed`);
+      await example.handle.stop();
+    }
+    const example = await startExample();
+    const start = pressInWindow(example.win);
+    await sendAs(example, 'page', 'drag-out:start', ['letter']);
+    await sendAs(example, 'page', 'drag-out:cancel');
+    leaveWindow(example.win, start);
+    assert.deepEqual(desktop.drags(), [], 'the page\'s own cancel disarmed');
+    assert.equal((await invokeAs(example, 'page', 'files:list')).length, REMOTE.length);
+  });
 
   test('a mix drags only the known files, once each, under the app\'s own names', async () => {
     const example = await startExample();
@@ -340,10 +406,6 @@ describe('what the page sends', () => {
     );
   });
 
-  test('the list answers another sender nothing', async () => {
-    const { stub } = await startExample();
-    assert.deepEqual(await stub.invokeFromPage({ id: 'another' }, 'files:list'), []);
-  });
 });
 
 // ---- The dropzone by the tray ------------------------------------------------------
@@ -399,6 +461,82 @@ describe('the dropzone by the tray', () => {
     assert.deepEqual(await example.handle.stop(), { code: 0, signal: null });
     await until(() => lines.includes('[drag-out example] dropzone sidecar exited code=0 signal=null'), 'the exit line');
   });
+
+  test('waits for the menu bar to place the tray: the sidecar starts once, with the placed frame', async () => {
+    // A new tray answers zeros until the menu bar has placed it.
+    const placedAt = Date.now() + 300;
+    const sidecar = fakeSidecar();
+    const example = await startExample({ sidecar, trayBounds: () => (Date.now() < placedAt ? { x: 0, y: 0, width: 0, height: 0 } : TRAY) });
+    assert.ok(Date.now() >= placedAt, 'ready only once the tray is placed');
+    await until(() => sidecar.argv() !== null, 'the sidecar listening');
+    assert.deepEqual(frameArgument(sidecar.argv(), '--tray-frame'), [700, 900 - 22, 30, 22]);
+    assert.deepEqual(frameArgument(sidecar.argv(), '--dropzone-frame'), [595, 900 - (28 + 150), 240, 150]);
+    await new Promise((resolve) => setTimeout(resolve, 200));
+    assert.equal(sidecar.starts().length, 1, 'started once');
+  });
+
+  test('a tray never placed starts no sidecar, says so, and the drag out goes on', async () => {
+    const sidecar = fakeSidecar();
+    const example = await startExample({ sidecar, trayBounds: { x: 0, y: 0, width: 0, height: 0 }, trayPlacementTimeoutMs: 200 });
+    assert.ok(
+      example.lines.includes('[drag-out example] dropzone sidecar not started: the menu bar has not placed the tray (bounds {"x":0,"y":0,"width":0,"height":0})'),
+      example.lines.join('\n'),
+    );
+    assert.deepEqual(sidecar.starts(), []);
+    assert.ok(dragOut(example, ['letter']).running, 'the drag still begins');
+    assert.deepEqual(await example.handle.stop(), null);
+  });
+
+  test('stopped while waiting for the tray: ready resolves, and no sidecar starts', async () => {
+    const sidecar = fakeSidecar();
+    const stub = electronStub(desktop, { display: DISPLAY, trayBounds: { x: 0, y: 0, width: 0, height: 0 } });
+    const handle = startApp(stub.electron, { catalogue: [], sidecarExecutable: sidecar.executable, log: () => {} });
+    await new Promise((resolve) => setTimeout(resolve, 100));
+    assert.equal(await handle.stop(), null);
+    await handle.ready;
+    assert.deepEqual(sidecar.starts(), []);
+  });
+
+  // A display added, removed or changed (resolution, arrangement): the frames
+  // change, and the sidecar starts again with them, once per burst.
+  for (const event of ['display-added', 'display-removed', 'display-metrics-changed']) {
+    test(`${event}: the sidecar starts again with the new frames, once for a burst of events`, async () => {
+      const sidecar = fakeSidecar({ lines: ['DRAG_ENTER', 'DRAG_ENTER'] });
+      const example = await startExample({ sidecar, displaySettleMs: 100 });
+      const { stub, lines } = example;
+      await until(() => sidecar.argv() !== null, 'the sidecar listening');
+      const first = sidecarPid(lines);
+      sidecar.next(first); // DRAG_ENTER: the dropzone is open when the displays change
+      await until(() => stub.windows.length === 2, 'the dropzone window');
+
+      const display = { x: 0, y: 0, width: 1920, height: 1080 };
+      const tray = { x: 1500, y: 0, width: 30, height: 24 };
+      stub.changeDisplays(event, { display, trayBounds: tray, times: 3 });
+      await until(() => sidecar.starts().length === 2, 'the sidecar started again');
+      assert.deepEqual(frameArgument(sidecar.argv(), '--tray-frame'), [1500, 1080 - 24, 30, 24]);
+      assert.deepEqual(frameArgument(sidecar.argv(), '--dropzone-frame'), [1395, 1080 - (30 + 150), 240, 150]);
+      assert.ok(lines.includes(`[drag-out example] ${event}: the dropzone sidecar starts again`), lines.join('\n'));
+      assert.ok(lines.includes('[drag-out example] dropzone sidecar exited code=0 signal=null'), 'the first one stopped');
+      assert.ok(lines.includes('[drag-out example] dropzone closed (display changed)'));
+      assert.equal(stub.windows[1].isDestroyed(), true);
+
+      // The new one opens the dropzone at the new place.
+      const second = Number(lines.filter((line) => line.startsWith('[drag-out example] dropzone sidecar started pid=')).at(-1).match(/pid=(\d+)/)[1]);
+      assert.notEqual(second, first);
+      sidecar.next(second);
+      await until(() => stub.windows.length === 3, 'the dropzone opened again');
+      assert.deepEqual(stub.windows[2].getBounds(), { x: 1395, y: 30, width: 240, height: 150 });
+      await new Promise((resolve) => setTimeout(resolve, 300));
+      assert.equal(sidecar.starts().length, 2, 'one restart for the burst');
+
+      // A change pending when the app stops starts nothing.
+      stub.changeDisplays(event);
+      assert.deepEqual(await example.handle.stop(), { code: 0, signal: null });
+      await new Promise((resolve) => setTimeout(resolve, 300));
+      assert.equal(sidecar.starts().length, 2, 'nothing started after stop');
+      assert.equal(stub.electron.screen.listenerCount(event), 0, 'the display listeners are removed');
+    });
+  }
 
   test('a sidecar that refuses its command line is reported with its own line, and the drag out goes on', async () => {
     const line = 'Expected a number, received x.';

@@ -2,14 +2,20 @@
 // by the simulated desktop: each BrowserWindow is a window of the desktop,
 // whose number its getMediaSourceId() answers as Electron does on macOS
 // ("window:<CGWindowID>:0"). IPC from the page is sent with sendFromPage and
-// invokeFromPage; what the main process sends a page is kept in `sent`.
+// invokeFromPage, from its main frame (whose url is the file loaded) or from
+// another frame; what the main process sends a page is kept in `sent`. The
+// displays change with changeDisplays, which emits screen's events.
 import { EventEmitter } from 'node:events';
+import { pathToFileURL } from 'node:url';
 
 /**
  * display: the primary display's bounds (Electron's space: top left, y down).
- * trayBounds: what Tray.getBounds() answers.
+ * trayBounds: what Tray.getBounds() answers, or a function asked on each call
+ *   (a new tray answers zeros until the menu bar has placed it).
  */
-export function electronStub(desktop, { display, trayBounds }) {
+export function electronStub(desktop, { display: initialDisplay, trayBounds: initialTrayBounds }) {
+  let display = initialDisplay;
+  let trayBounds = initialTrayBounds;
   const windows = [];
   const trays = [];
   const handlers = new Map(); // channel -> handle() function
@@ -22,10 +28,15 @@ export function electronStub(desktop, { display, trayBounds }) {
     app.quitCalls += 1;
   };
 
+  let nextFrame = 1;
+  /** A WebFrameMain: the same object for the same frame, as Electron's are. */
+  const frame = (url) => ({ routingId: nextFrame++, url });
+
   class WebContents {
     constructor(owner) {
       this.owner = owner;
       this.sent = [];
+      this.mainFrame = frame('about:blank');
     }
 
     send(channel, message) {
@@ -55,6 +66,7 @@ export function electronStub(desktop, { display, trayBounds }) {
 
     loadFile(file) {
       this.loaded = file;
+      this.webContents.mainFrame.url = pathToFileURL(file).href;
       return Promise.resolve();
     }
 
@@ -92,7 +104,7 @@ export function electronStub(desktop, { display, trayBounds }) {
     }
 
     getBounds() {
-      return { ...trayBounds };
+      return { ...(typeof trayBounds === 'function' ? trayBounds() : trayBounds) };
     }
 
     setTitle(title) {
@@ -108,28 +120,59 @@ export function electronStub(desktop, { display, trayBounds }) {
     },
   };
 
+  const screen = new EventEmitter();
+  screen.getPrimaryDisplay = () => ({ bounds: { ...display }, workArea: { ...display } });
+
   const electron = {
     app,
     BrowserWindow,
     Tray,
     ipcMain,
-    screen: { getPrimaryDisplay: () => ({ bounds: { ...display }, workArea: { ...display } }) },
+    screen,
     nativeImage: { createEmpty: () => ({ isEmpty: () => true }) },
   };
+
+  // An IPC event as Electron makes it: the sender's web contents and the frame
+  // that sent it (its main frame unless said otherwise; null for a sender with
+  // none, or a frame that has gone).
+  const ipcEvent = (sender, senderFrame = sender.mainFrame ?? null) => ({ sender, senderFrame });
 
   return {
     electron,
     windows,
     trays,
-    /** A page's ipcRenderer.send(channel, ...args) from the window's webContents (or any sender). */
+    /** A frame other than a window's main frame (an iframe of its page), showing `url`. */
+    frame,
+    /** A page's ipcRenderer.send(channel, ...args) from the window's webContents (or any sender), its main frame. */
     sendFromPage(sender, channel, ...args) {
-      listeners.emit(channel, { sender }, ...args);
+      listeners.emit(channel, ipcEvent(sender), ...args);
+    },
+    /** The same from a given frame of the sender (or null). */
+    sendFromFrame(sender, senderFrame, channel, ...args) {
+      listeners.emit(channel, ipcEvent(sender, senderFrame), ...args);
     },
     /** A page's ipcRenderer.invoke(channel, ...args); resolves with the handler's answer. */
     async invokeFromPage(sender, channel, ...args) {
+      return this.invokeFromFrame(sender, sender.mainFrame ?? null, channel, ...args);
+    },
+    /** The same from a given frame of the sender (or null). */
+    async invokeFromFrame(sender, senderFrame, channel, ...args) {
       const handler = handlers.get(channel);
       if (!handler) throw new Error(`No handler registered for '${channel}'`);
-      return structuredClone(await handler({ sender }, ...args));
+      return structuredClone(await handler(ipcEvent(sender, senderFrame), ...args));
+    },
+    /**
+     * Displays change: the primary display and the tray's bounds become these,
+     * then screen emits `event` ('display-added', 'display-removed',
+     * 'display-metrics-changed') as Electron does, `times` times in a burst.
+     */
+    changeDisplays(event, { display: newDisplay = display, trayBounds: newTrayBounds = trayBounds, times = 1 } = {}) {
+      display = newDisplay;
+      trayBounds = newTrayBounds;
+      for (let i = 0; i < times; i++) {
+        if (event === 'display-metrics-changed') screen.emit(event, {}, { bounds: { ...display } }, ['bounds']);
+        else screen.emit(event, {}, { bounds: { ...display } });
+      }
     },
     /** The messages the main process sent a window's page on a channel. */
     sentTo(win, channel) {

@@ -1,7 +1,7 @@
 // A tiny stand-in for the dropzone sidecar program, for the example's tests:
-// it records its command line, then prints the next of its scripted lines on
-// standard output each time it gets SIGUSR1, and exits 0 on SIGTERM as the
-// real program does. With `reject`, it fails the way the real program fails
+// it records its command line (each start's), then prints the next of its
+// scripted lines on standard output each time it gets SIGUSR1, and exits 0 on
+// SIGTERM as the real program does. With `reject`, it fails the way the real program fails
 // on a bad command line: one line on standard error and exit status 2.
 import fs from 'node:fs';
 import os from 'node:os';
@@ -10,7 +10,7 @@ import path from 'node:path';
 export function fakeSidecar({ lines = [], reject = null } = {}) {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-fake-sidecar-'));
   const executable = path.join(folder, 'fake-dropzone-sidecar');
-  const record = path.join(folder, 'argv.json');
+  const record = path.join(folder, 'starts.jsonl'); // one line per start: its command line
   const program = `#!${process.execPath}
 'use strict';
 const fs = require('fs');
@@ -23,13 +23,17 @@ if (reject !== null) {
 process.on('SIGUSR1', () => process.stdout.write((lines.shift() || 'NOTHING_SCRIPTED') + '\\n'));
 process.on('SIGTERM', () => process.exit(0));
 setInterval(() => {}, 60000);
-fs.writeFileSync(${JSON.stringify(record)}, JSON.stringify(process.argv.slice(2))); // listening now
+fs.appendFileSync(${JSON.stringify(record)}, JSON.stringify(process.argv.slice(2)) + '\\n'); // listening now
 `;
   fs.writeFileSync(executable, program, { mode: 0o755 });
+  const starts = () =>
+    fs.existsSync(record) ? fs.readFileSync(record, 'utf8').split('\n').filter(Boolean).map((line) => JSON.parse(line)) : [];
   return {
     executable,
-    /** The command line it was started with, once it listens; null before. */
-    argv: () => (fs.existsSync(record) ? JSON.parse(fs.readFileSync(record, 'utf8')) : null),
+    /** The command line of every start so far, once each listens, in order. */
+    starts,
+    /** The command line it was last started with, once it listens; null before. */
+    argv: () => starts().at(-1) ?? null,
     /** Prints its next scripted line. */
     next: (pid) => process.kill(pid, 'SIGUSR1'),
   };

@@ -31,6 +31,33 @@ function copiedFiles(packageName) {
 /** The folders the copies create, removed whole after packing. */
 const createdFolders = ['cmake', 'vendor'];
 
+/**
+ * While a package is packed its package.json is the manifest the tarball
+ * carries, and the repository's own is kept beside it under this name (not in
+ * the package's `files`, so never packed) until postpack.js puts it back.
+ */
+const repositoryManifest = 'package.json.in-repository';
+
+/**
+ * The package.json a tarball carries: the repository's, without the scripts
+ * that reach outside the package folder (prepack and postpack run
+ * ../scripts/package/…, which an installed package does not have: with them
+ * an installed package could not be packed again). The install step stays: it
+ * runs install.js, which the package carries.
+ */
+function packedManifest(text) {
+  const manifest = JSON.parse(text);
+  const scripts = Object.entries(manifest.scripts || {}).filter(([, command]) => !needsRepository(command));
+  if (scripts.length) manifest.scripts = Object.fromEntries(scripts);
+  else delete manifest.scripts;
+  return `${JSON.stringify(manifest, null, 2)}\n`;
+}
+
+/** Whether a script's command names a path outside the package folder. */
+function needsRepository(command) {
+  return /(^|[\s'"=])\.\.([\\/]|$)/.test(command);
+}
+
 /** The platforms a release ships, and what `file`-like checks each binary must pass. */
 const releasePrebuilds = {
   'darwin-arm64': { format: 'Mach-O', cpu: 'arm64' },
@@ -57,4 +84,13 @@ function binaryKind(file) {
   return null;
 }
 
-module.exports = { repositoryRoot, copiedFiles, createdFolders, releasePrebuilds, binaryKind };
+module.exports = {
+  repositoryRoot,
+  copiedFiles,
+  createdFolders,
+  repositoryManifest,
+  packedManifest,
+  needsRepository,
+  releasePrebuilds,
+  binaryKind,
+};

@@ -1,7 +1,9 @@
 'use strict';
 // `npm pack` / `npm publish` of a package of this repository (run in the
 // package folder): refuses a package that lacks a release's prebuilds, then
-// copies in the files it needs from the repository root (pack-layout.js).
+// copies in the files it needs from the repository root and writes the
+// manifest the tarball carries, without the scripts that need the repository
+// (pack-layout.js; postpack.js restores both).
 //
 // Every platform of a release must be there, each binary of the right format
 // and processor. KESTROVAN_DEV_PACK=1 packs with only the prebuilds of the
@@ -9,10 +11,19 @@
 // the package tests: such a tarball cannot serve the other platforms.
 const fs = require('fs');
 const path = require('path');
-const { repositoryRoot, copiedFiles, releasePrebuilds, binaryKind } = require('./pack-layout');
+const {
+  repositoryRoot,
+  copiedFiles,
+  repositoryManifest,
+  packedManifest,
+  releasePrebuilds,
+  binaryKind,
+} = require('./pack-layout');
 
 const packageDir = process.cwd();
-const pkg = JSON.parse(fs.readFileSync(path.join(packageDir, 'package.json'), 'utf8'));
+const manifestPath = path.join(packageDir, 'package.json');
+const manifestText = fs.readFileSync(manifestPath, 'utf8');
+const pkg = JSON.parse(manifestText);
 const developmentPack = process.env.KESTROVAN_DEV_PACK === '1';
 const hostTag = `${process.platform}-${process.arch}`;
 
@@ -51,3 +62,10 @@ for (const [source, destination] of copiedFiles(pkg.name)) {
   fs.mkdirSync(path.dirname(target), { recursive: true });
   fs.copyFileSync(path.join(repositoryRoot, source), target);
 }
+
+// Last, once nothing can refuse: the repository's manifest is kept aside
+// byte for byte, and the tarball gets one whose scripts all run inside the
+// package. (npm reads package.json again when it packs the files; the
+// postpack step it runs is the one it read before this.)
+fs.writeFileSync(path.join(packageDir, repositoryManifest), manifestText);
+fs.writeFileSync(manifestPath, packedManifest(manifestText));

@@ -23,7 +23,8 @@ function candidates() {
 /**
  * The same path outside an asar archive: Electron reads files inside app.asar
  * but cannot start a program there, so packagers put unpacked files beside it
- * in app.asar.unpacked (electron-builder's asarUnpack).
+ * in app.asar.unpacked (electron-builder's asarUnpack, Electron Forge's and
+ * @electron/packager's asar.unpack).
  */
 function outsideArchive(file) {
   return file.replace(/\.asar(?=[\\/])/, '.asar.unpacked');
@@ -40,9 +41,13 @@ function sidecarPath() {
     }
     if (fs.existsSync(unpacked)) return unpacked;
     if (fs.existsSync(candidate)) {
+      // The packager's rule named whole: a rule that unpacks only *.node files
+      // (as Electron Forge's auto-unpack-natives plugin sets) leaves the program here.
       throw new Error(
         `${executable} is inside an asar archive (${candidate}), where it cannot be started; ` +
-          'unpack it: asarUnpack ["**/node_modules/kestrovan-drag-dropzone-sidecar/prebuilds/**"]',
+          'unpack it: with electron-builder, asarUnpack ["**/node_modules/kestrovan-drag-dropzone-sidecar/prebuilds/**"]; ' +
+          'with Electron Forge (packagerConfig) or @electron/packager, asar: { unpack: "**/node_modules/kestrovan-*/prebuilds/**" } ' +
+          '(one glob: join it to one you have as "{**/*.node,**/node_modules/kestrovan-*/prebuilds/**}")',
       );
     }
   }

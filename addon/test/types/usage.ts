@@ -64,6 +64,10 @@ drag.startPromiseDrag(request);
 drag.installNavigationEventMonitor((direction: 'up') => direction);
 // @ts-expect-error windowNumberOf answers a number
 const notText: string = drag.windowNumberOf(null);
+// @ts-expect-error a BrowserWindow's id is Electron's own counter, not a window: pass the window
+drag.windowNumberOf(7);
+// @ts-expect-error an object without getMediaSourceId is no window
+drag.windowNumberOf({ id: 7 });
 // @ts-expect-error a token is a string
 drag.completePromiseWrite(7);
 void notText;

@@ -270,6 +270,43 @@ describe('the program as a child, without a display', () => {
     }
   });
 
+  test('a program inside an asar archive: sidecarPath() answers the unpacked copy, else names every packager\'s rule', () => {
+    // The package's JavaScript and program in app.asar (as a packaged app
+    // holds them; a plain folder stands in for the archive), outside a clone.
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-sidecar-'));
+    try {
+      const tag = `${process.platform}-${process.arch}`;
+      const relative = path.join('node_modules', 'kestrovan-drag-dropzone-sidecar');
+      const archived = path.join(folder, 'Resources', 'app.asar', relative);
+      fs.mkdirSync(path.join(archived, 'js'), { recursive: true });
+      fs.mkdirSync(path.join(archived, 'prebuilds', tag), { recursive: true });
+      for (const file of fs.readdirSync(path.join(packageRoot, 'js'))) {
+        fs.copyFileSync(path.join(packageRoot, 'js', file), path.join(archived, 'js', file));
+      }
+      fs.copyFileSync(program, path.join(archived, 'prebuilds', tag, 'kestrovan-drag-dropzone-sidecar'));
+      const archivedPath = require(path.join(archived, 'js', 'index.js')).sidecarPath;
+
+      let error;
+      assert.throws(archivedPath, (thrown) => {
+        error = thrown;
+        return true;
+      });
+      assert.match(error.message, /^kestrovan-drag-dropzone-sidecar is inside an asar archive \(.*app\.asar\/node_modules\/.*\), where it cannot be started; /);
+      // electron-builder's rule, and Electron Forge's and @electron/packager's
+      // (whose usual rule unpacks only *.node files).
+      assert.ok(error.message.includes('with electron-builder, asarUnpack ["**/node_modules/kestrovan-drag-dropzone-sidecar/prebuilds/**"]'), error.message);
+      assert.ok(error.message.includes('with Electron Forge (packagerConfig) or @electron/packager, asar: { unpack: "**/node_modules/kestrovan-*/prebuilds/**" }'), error.message);
+      assert.ok(error.message.includes('"{**/*.node,**/node_modules/kestrovan-*/prebuilds/**}"'), error.message);
+
+      const unpacked = path.join(folder, 'Resources', 'app.asar.unpacked', relative, 'prebuilds', tag);
+      fs.mkdirSync(unpacked, { recursive: true });
+      fs.copyFileSync(program, path.join(unpacked, 'kestrovan-drag-dropzone-sidecar'));
+      assert.equal(archivedPath(), path.join(unpacked, 'kestrovan-drag-dropzone-sidecar'));
+    } finally {
+      fs.rmSync(folder, { recursive: true });
+    }
+  });
+
   test('a rejected command line: error with the program line as message and line, then exit 2', async () => {
     const sidecar = startDropzoneSidecar({ ...frames, executable: path.join(fixtures, 'rejecting.sh') });
     const events = new Recorder(sidecar);

@@ -491,7 +491,11 @@ export interface HapticRequest {
   time: number;
 }
 
-/** Loads the control module: the local build's, or the binary at `binaryPath`. */
+/**
+ * Loads the control module: the package's (or a clone's local build), or the
+ * binary at `binaryPath`. The simulated desktop exists on Linux only: without
+ * `binaryPath`, anywhere else (macOS included) it throws an Error saying so.
+ */
 export function load(binaryPath?: string): Desktop;
 
 /** @deprecated The former name of ViewDescription. */

@@ -136,7 +136,19 @@ function wrap(native) {
   return desktop;
 }
 
+/**
+ * Loads the control module (the package's own, or the one at binaryPath). The
+ * simulated desktop exists only in the Linux builds: elsewhere no install or
+ * build can give it, so that is what the error says.
+ */
 function load(binaryPath) {
+  if (binaryPath == null && process.platform !== 'linux') {
+    throw new Error(
+      `kestrovan-file-promise-drag/desktop-sim: the simulated desktop runs on Linux only, for tests ` +
+        `(this is ${process.platform}-${process.arch}); macOS builds have none: there the addon drives AppKit itself. ` +
+        'Run the tests that use it on Linux, in CI for example.',
+    );
+  }
   const file = binaryPath ?? require('../../../js/binding').findBinary('kestrovan_desktop_sim_control');
   return wrap(require(file));
 }
