@@ -307,7 +307,7 @@ for package in kestrovan-file-promise-drag kestrovan-drag-dropzone-sidecar; do
     || { cat "$work/repack.log"; fail "npm pack of the installed $package failed"; }
   repacked=$(ls "$work/repacked/$package"-*.tgz)
   tar -tzf "$repacked" > "$work/repacked.contents"
-  grep -q "^package/prebuilds/linux-x64/" "$work/repacked.contents" || fail "the repacked $package lacks its prebuilds"
+  grep -q "^package/prebuilds/$host/" "$work/repacked.contents" || fail "the repacked $package lacks its prebuilds"
   echo "test-package: the installed $package packs again ($(wc -l < "$work/repacked.contents") files)"
 done
 
@@ -320,8 +320,12 @@ cd "$blocked"
 echo '{ "name": "consumer-blocked", "version": "1.0.0", "private": true }' > package.json
 npm install --offline --no-audit --no-fund --ignore-scripts "$addon_tgz" "$sidecar_tgz" > "$work/blocked.log" 2>&1 \
   || { cat "$work/blocked.log"; fail "the install with --ignore-scripts failed"; }
-cp "$root/scripts/package/consumer-drag.js" .
-node consumer-drag.js
+if [ "$host" = linux-x64 ]; then
+  cp "$root/scripts/package/consumer-drag.js" .
+  node consumer-drag.js
+else
+  node -e 'require("kestrovan-file-promise-drag").completePromiseWrite(); require("kestrovan-drag-dropzone-sidecar").sidecarPath()'
+fi
 cp "$app/esm.mjs" .
 node esm.mjs
 echo "test-package: with install scripts blocked, both packages load their prebuilds and work"
