@@ -1,9 +1,10 @@
+// Sim-only: tests the simulated desktop itself.
 // The desktop control module: windows, view trees, the mouse and events
 // through a local monitor, as the addon will see them.
 import assert from 'node:assert/strict';
 import { beforeEach, describe, test } from 'node:test';
 
-import { coreProbes, desktop } from './helpers.mjs';
+import { coreProbes, desktop } from '../helpers.mjs';
 
 const { EventType } = desktop;
 const h = coreProbes();
