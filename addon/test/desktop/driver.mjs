@@ -76,8 +76,9 @@
 //   postMouse(windowNumber: number, e: { type: 'down'|'up'|'dragged'|'moved',
 //             button?: 'left'|'right'|'other', buttonNumber?: number,
 //             x: number, y: number, clickCount?: number }): Promise<void>;
-//   /** A scroll-wheel event at content point (x, y) of the window (pixel
-//    *  deltas; deltaY 0 means 1 line down by default). */
+//   /** A scroll-wheel event at content point (x, y) of the window; deltas
+//    *  in lines (deltaX 0 and deltaY -1 when absent). The suites check where
+//    *  it went, not how far. */
 //   postScroll(windowNumber: number, e: { x: number, y: number,
 //             deltaX?: number, deltaY?: number }): Promise<void>;
 //
