@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the addon's node suites under valgrind memcheck (opt-in: slow, not in CI).
-#   scripts/valgrind-addon.sh [suite-name ...]     e.g. start_promise_drag drag_session
+#   scripts/valgrind-addon.sh [suite ...]     e.g. sim/start_promise_drag drag_out_round_trip
+# (a suite is named by its path under addon/test without .test.mjs).
 # It builds linux-debug first and checks that build; KESTROVAN_BUILD_DIR, when
 # set, names a build (without sanitizers) to check as it is (CTest's
 # addon.valgrind.node_suites, label valgrind, sets it).
@@ -20,11 +21,14 @@ if [ -z "$build" ]; then
 fi
 suites=("$@")
 if [ ${#suites[@]} -eq 0 ]; then
-  for f in addon/test/*.test.mjs; do suites+=("$(basename "$f" .test.mjs)"); done
+  for f in addon/test/*.test.mjs addon/test/sim/*.test.mjs; do
+    f=${f#addon/test/}
+    suites+=("${f%.test.mjs}")
+  done
 fi
 status=0
 for suite in "${suites[@]}"; do
-  log=$build/valgrind-$suite.log
+  log=$build/valgrind-${suite//\//-}.log
   echo "== $suite"
   if KESTROVAN_BUILD_DIR=$build valgrind --tool=memcheck --error-exitcode=97 --leak-check=no \
       --suppressions=scripts/valgrind-node.supp \

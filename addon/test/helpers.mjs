@@ -1,5 +1,9 @@
-// Loads the addon under test and the desktop control module from the build
-// that CTest names, and offers a few fixtures shared by the suites.
+// Loads the addon under test and, where the build has the simulated desktop,
+// its control module (`desktop`, null in a macOS build) from the build that
+// CTest names, and offers a few fixtures shared by the suites. Suites that run
+// on every desktop reach it through desktop/driver.mjs; `desktop` is for the
+// sim-only suites (test/sim).
+import fs from 'node:fs';
 import { createRequire } from 'node:module';
 import path from 'node:path';
 
@@ -8,9 +12,8 @@ const buildDir = path.resolve(process.env.KESTROVAN_BUILD_DIR ?? 'build/linux-re
 const addonDir = path.join(buildDir, 'addon');
 
 export const addon = require(path.join(addonDir, 'kestrovan_file_promise_drag.node'));
-export const desktop = require('../backends/sim/control/index.js').load(
-  path.join(addonDir, 'kestrovan_desktop_sim_control.node'),
-);
+const simControl = path.join(addonDir, 'kestrovan_desktop_sim_control.node');
+export const desktop = fs.existsSync(simControl) ? require('../backends/sim/control/index.js').load(simControl) : null;
 export const coreProbes = () => require(path.join(addonDir, 'kestrovan_core_probes.node'));
 export const binaryPath = (name) => path.join(addonDir, `${name}.node`);
 

@@ -2,18 +2,27 @@
 // value's own code escapes but what JavaScript itself throws, and nothing is
 // left behind.
 import assert from 'node:assert/strict';
-import { beforeEach, describe, test } from 'node:test';
+import { after, beforeEach, describe, test } from 'node:test';
 
-import { cleanDesktop, messagesSince, windowWithButtonHeld } from './drag_fixtures.mjs';
-import { addon, desktop, logMessages } from './helpers.mjs';
+import { addon, driver, simOnly } from './desktop/driver.mjs';
 
-beforeEach(() => cleanDesktop());
+beforeEach(() => driver.reset());
+after(() => driver.close());
+
+const logMessages = () => driver.logMessages();
+const messagesSince = (mark) => logMessages().slice(mark);
+
+/** A key window with the left button pressed in it, so that only the request can refuse a drag. */
+async function windowWithButtonHeld() {
+  const w = await driver.createWindow({ frame: { x: 100, y: 100, width: 800, height: 600 } });
+  await driver.postMouse(w, { type: 'down', x: 300, y: 300 });
+}
 
 const valid = { promiseId: 'p', kind: 'file', suggestedName: 'a.txt' };
 
 describe('startPromiseDrag with hostile requests', () => {
-  test('a sparse items array of length 2^32 - 1 is read item by item, not allocated', () => {
-    windowWithButtonHeld();
+  test('a sparse items array of length 2^32 - 1 is read item by item, not allocated', async () => {
+    await windowWithButtonHeld();
     const sparse = [];
     sparse.length = 4294967295;
     sparse[0] = valid;
@@ -47,17 +56,17 @@ describe('startPromiseDrag with hostile requests', () => {
       'startPromiseDrag rejected: missing sessionId'],
   ];
   for (const [what, make, last] of cases) {
-    test(what, () => {
-      windowWithButtonHeld();
+    test(what, async () => {
+      await windowWithButtonHeld();
       const mark = logMessages().length;
       assert.equal(addon.startPromiseDrag(make(), () => {}), false);
       assert.equal(messagesSince(mark).at(-1), last);
-      assert.deepEqual(desktop.drags(), [], 'no drag began');
+      if (simOnly) assert.deepEqual(simOnly.drags(), [], 'no drag began');
     });
   }
 
-  test('an element getter that throws ends the call with false and no line', () => {
-    windowWithButtonHeld();
+  test('an element getter that throws ends the call with false and no line', async () => {
+    await windowWithButtonHeld();
     const items = [valid];
     Object.defineProperty(items, 1, { get: () => throwing('element'), enumerable: true });
     const mark = logMessages().length;
@@ -65,8 +74,8 @@ describe('startPromiseDrag with hostile requests', () => {
     assert.equal(messagesSince(mark).at(-1), 'resolved file type promiseId=p kind=file suggestedName=a.txt extension=txt fileType=public.plain-text');
   });
 
-  test('a getter that changes its object while it is read', () => {
-    windowWithButtonHeld();
+  test('a getter that changes its object while it is read', async () => {
+    await windowWithButtonHeld();
     const request = { items: [valid] };
     Object.defineProperty(request, 'sessionId', {
       get() {

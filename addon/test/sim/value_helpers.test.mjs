@@ -1,8 +1,9 @@
+// Sim-only: the core probes addon is built with the simulated desktop.
 // The value helpers through real Node, by way of a test-only addon.
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
 
-import { coreProbes } from './helpers.mjs';
+import { coreProbes } from '../helpers.mjs';
 
 const h = coreProbes();
 

@@ -1,3 +1,4 @@
+// Sim-only: switches the simulated main queue between live and manual.
 // JavaScript called from a handler or a main-queue block runs in a callback
 // scope of its own async context. With the desktop's main queue live (run by
 // the event loop outside every JavaScript call, as AppKit's run loop runs it),
@@ -10,8 +11,8 @@ import { spawnSync } from 'node:child_process';
 import { createRequire } from 'node:module';
 import { afterEach, beforeEach, test } from 'node:test';
 
-import { addon, binaryPath, desktop } from './helpers.mjs';
-import { cleanDesktop, startWatchedDrag, tempDirectory, windowWithButtonHeld } from './drag_fixtures.mjs';
+import { addon, binaryPath, desktop } from '../helpers.mjs';
+import { cleanDesktop, startWatchedDrag, tempDirectory, windowWithButtonHeld } from '../drag_fixtures.mjs';
 
 const require = createRequire(import.meta.url);
 
@@ -67,7 +68,7 @@ test('the write callback sees the AsyncLocalStorage store of the startPromiseDra
 
 test('a throwing write callback is one uncaught exception; the writes after it are delivered normally', () => {
   const script = `
-    const d = require(${JSON.stringify(require.resolve('../backends/sim/control/index.js'))}).load(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
+    const d = require(${JSON.stringify(require.resolve('../../backends/sim/control/index.js'))}).load(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
     const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
     const directory = require('node:fs').mkdtempSync(require('node:path').join(require('node:os').tmpdir(), 'kestrovan-live-'));
     d.setLogEcho(false);

@@ -1,3 +1,4 @@
+// Sim-only: sets the current event, refuses event creation and reads the running drag.
 // startPromiseDrag: every rejection with its line and nothing left behind, the
 // complete log of a successful drag, the start event it is begun from, and the
 // dragging items the desktop receives.
@@ -7,8 +8,8 @@ import os from 'node:os';
 import path from 'node:path';
 import { beforeEach, describe, test } from 'node:test';
 
-import { addon, collectUntil, desktop, logMessages } from './helpers.mjs';
-import { cleanDesktop, Collected, messagesSince, threeItems, windowWithButtonHeld } from './drag_fixtures.mjs';
+import { addon, collectUntil, desktop, logMessages } from '../helpers.mjs';
+import { cleanDesktop, Collected, messagesSince, threeItems, windowWithButtonHeld } from '../drag_fixtures.mjs';
 
 const { EventType } = desktop;
 

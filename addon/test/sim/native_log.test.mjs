@@ -1,3 +1,4 @@
+// Sim-only: reads the captured log and the drop target's outcomes directly.
 // The diagnostic log: NSLog's shape on standard error, the tag, messages that
 // are never treated as formats, and values that can never start a line.
 import assert from 'node:assert/strict';
@@ -5,7 +6,7 @@ import { spawnSync } from 'node:child_process';
 import path from 'node:path';
 import { beforeEach, test } from 'node:test';
 
-import { binaryPath, coreProbes, desktop } from './helpers.mjs';
+import { binaryPath, coreProbes, desktop } from '../helpers.mjs';
 
 beforeEach(() => desktop.reset());
 
@@ -40,7 +41,7 @@ test('values with line breaks cannot forge a line: one line per entry, on standa
     const os = require('node:os');
     const path = require('node:path');
     const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
-    const desktop = require(${JSON.stringify(new URL('../backends/sim/control/index.js', import.meta.url).pathname)})
+    const desktop = require(${JSON.stringify(new URL('../../backends/sim/control/index.js', import.meta.url).pathname)})
       .load(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
     const forged = ${JSON.stringify(forged)};
     desktop.setLogEcho(true);

@@ -1,11 +1,12 @@
+// Sim-only: reads the main queue's pending blocks and moves its virtual clock.
 // The drag session: the source answers AppKit receives, the end of the drag,
 // retiring 30 virtual seconds after it, teardown, and the write callback's
 // lifetime.
 import assert from 'node:assert/strict';
 import { beforeEach, test } from 'node:test';
 
-import { addon, collectUntil, desktop, logMessages } from './helpers.mjs';
-import { cleanDesktop, Collected, messagesSince, tempDirectory, threeItems, windowWithButtonHeld } from './drag_fixtures.mjs';
+import { addon, collectUntil, desktop, logMessages } from '../helpers.mjs';
+import { cleanDesktop, Collected, messagesSince, tempDirectory, threeItems, windowWithButtonHeld } from '../drag_fixtures.mjs';
 
 beforeEach(cleanDesktop);
 

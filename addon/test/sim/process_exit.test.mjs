@@ -1,10 +1,11 @@
+// Sim-only: its child processes drive the simulated desktop's control module.
 // The process exits cleanly with the addon's process-wide state alive: no
 // static destructor calls Node-API after the environment has gone.
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { test } from 'node:test';
 
-import { binaryPath } from './helpers.mjs';
+import { binaryPath } from '../helpers.mjs';
 
 const setup = `
   const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});

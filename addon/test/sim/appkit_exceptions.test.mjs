@@ -1,3 +1,4 @@
+// Sim-only: makes AppKit calls raise, which only the simulated desktop can do.
 // Objective-C exceptions never cross into JavaScript frames. An AppKit entry
 // that raises (the simulated desktop raises where told, as AppKit raises on
 // input it does not accept) makes the export answer false with one line
@@ -6,8 +7,8 @@
 import assert from 'node:assert/strict';
 import { afterEach, beforeEach, describe, test } from 'node:test';
 
-import { addon, collectUntil, coreProbes, desktop } from './helpers.mjs';
-import { cleanDesktop, Collected, messagesSince, windowWithButtonHeld } from './drag_fixtures.mjs';
+import { addon, collectUntil, coreProbes, desktop } from '../helpers.mjs';
+import { cleanDesktop, Collected, messagesSince, windowWithButtonHeld } from '../drag_fixtures.mjs';
 
 beforeEach(() => {
   cleanDesktop();

@@ -1,3 +1,4 @@
+// Sim-only: reads the haptic feedback requests the desktop recorded.
 // performAlignmentFeedback: one haptic alignment request (pattern 1, now) per
 // call on the main thread while the application is active; false otherwise.
 import assert from 'node:assert/strict';
@@ -5,7 +6,7 @@ import { once } from 'node:events';
 import { afterEach, beforeEach, test } from 'node:test';
 import { Worker } from 'node:worker_threads';
 
-import { addon, binaryPath, desktop } from './helpers.mjs';
+import { addon, binaryPath, desktop } from '../helpers.mjs';
 
 const alignmentNow = { pattern: 1, performanceTime: 1 };
 

@@ -1,11 +1,12 @@
+// Sim-only: runs hundreds of drags to the end of their sessions on the virtual clock.
 // Every function handed to the addon is released by its owner and then
 // collected by the garbage collector — and never before its owner lets go —
 // over many drags, arms and replacements.
 import assert from 'node:assert/strict';
 import { beforeEach, test } from 'node:test';
 
-import { cleanDesktop, Collected, tempDirectory, windowWithButtonHeld } from './drag_fixtures.mjs';
-import { addon, collectUntil, desktop } from './helpers.mjs';
+import { cleanDesktop, Collected, tempDirectory, windowWithButtonHeld } from '../drag_fixtures.mjs';
+import { addon, collectUntil, desktop } from '../helpers.mjs';
 
 beforeEach(() => cleanDesktop());
 

@@ -1,3 +1,5 @@
+// Sim-only: reads the drawing operations the simulated desktop recorded (the shared drag_image_png suite
+// checks the rendered image on every desktop).
 // The shared drag image, from the operations the simulated desktop recorded
 // while it was drawn: the icon (a file's image, clipped and filled, or the
 // system icon for the file type), the item-count badge, and the log lines.
@@ -7,8 +9,8 @@ import os from 'node:os';
 import path from 'node:path';
 import { after, beforeEach, describe, test } from 'node:test';
 
-import { coreProbes, desktop, logMessages } from './helpers.mjs';
-import { pngSize, writePng } from './png_fixture.mjs';
+import { coreProbes, desktop, logMessages } from '../helpers.mjs';
+import { pngSize, writePng } from '../png_fixture.mjs';
 
 const h = coreProbes();
 const fixtures = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-drag-image-'));

@@ -1,11 +1,12 @@
+// Sim-only: reads the progress objects the desktop recorded.
 // Write progress: each open write publishes a file download progress on its
 // destination; updatePromiseWriteProgress sets it, completion finishes and
 // withdraws it. Read back as observers of published progress see it.
 import assert from 'node:assert/strict';
 import { beforeEach, describe, test } from 'node:test';
 
-import { addon, desktop, logMessages } from './helpers.mjs';
-import { cleanDesktop, messagesSince, progressOf, startWatchedDrag, tempDirectory, windowWithButtonHeld } from './drag_fixtures.mjs';
+import { addon, desktop, logMessages } from '../helpers.mjs';
+import { cleanDesktop, messagesSince, progressOf, startWatchedDrag, tempDirectory, windowWithButtonHeld } from '../drag_fixtures.mjs';
 
 beforeEach(cleanDesktop);
 

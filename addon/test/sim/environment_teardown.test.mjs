@@ -1,3 +1,4 @@
+// Sim-only: its workers and child processes drive the simulated desktop's control module.
 // The JavaScript environment can end while the process, and AppKit with it,
 // lives on (the host quitting, a worker ending). A worker that stands for the
 // host's main thread leaves a drag with an open write, a drop whose write
@@ -11,13 +12,13 @@ import { spawnSync } from 'node:child_process';
 import { createRequire } from 'node:module';
 import { test } from 'node:test';
 
-import { binaryPath } from './helpers.mjs';
+import { binaryPath } from '../helpers.mjs';
 
 const require = createRequire(import.meta.url);
 const paths = {
   addon: binaryPath('kestrovan_file_promise_drag'),
   sim: binaryPath('kestrovan_desktop_sim_control'),
-  control: require.resolve('../backends/sim/control/index.js'),
+  control: require.resolve('../../backends/sim/control/index.js'),
 };
 
 // Runs in a worker that is the application's main thread until it ends.

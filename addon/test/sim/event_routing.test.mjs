@@ -1,3 +1,4 @@
+// Sim-only: reads the monitors and the event the drag began from.
 // How AppKit routes events, as the window-exit arming and the drag start see
 // it: local monitors see only events dispatched through the application, so
 // once a dragging session has begun its mouse-up goes to the drag, not to
@@ -6,8 +7,8 @@
 import assert from 'node:assert/strict';
 import { beforeEach, describe, test } from 'node:test';
 
-import { addon, coreProbes, desktop } from './helpers.mjs';
-import { cleanDesktop, messagesSince, windowWithButtonHeld } from './drag_fixtures.mjs';
+import { addon, coreProbes, desktop } from '../helpers.mjs';
+import { cleanDesktop, messagesSince, windowWithButtonHeld } from '../drag_fixtures.mjs';
 
 const { EventType } = desktop;
 const h = coreProbes();

@@ -1,3 +1,5 @@
+// Sim-only: refuses monitor tokens, sends swipes and reads the monitors (the shared navigation_buttons suite
+// runs on every desktop).
 // installNavigationEventMonitor: mouse buttons 3 and 4 and horizontal swipes
 // reach the callback as "back" and "forward"; the callback's true consumes the
 // event. The monitor lives for the process, so the tests build on one another
@@ -7,7 +9,7 @@ import { spawnSync } from 'node:child_process';
 import { fileURLToPath } from 'node:url';
 import { afterEach, before, beforeEach, describe, test } from 'node:test';
 
-import { addon, binaryPath, collectUntil, desktop, standardWindow } from './helpers.mjs';
+import { addon, binaryPath, collectUntil, desktop, standardWindow } from '../helpers.mjs';
 
 const { EventType } = desktop;
 const install = addon.installNavigationEventMonitor;
@@ -192,7 +194,7 @@ describe('with the monitor installed', () => {
 
 test('a throwing callback becomes an uncaught exception and the event passes', () => {
   // In a child process: the test runner treats uncaught exceptions as failures.
-  const control = fileURLToPath(new URL('../backends/sim/control/index.js', import.meta.url));
+  const control = fileURLToPath(new URL('../../backends/sim/control/index.js', import.meta.url));
   const script = `
     const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
     const desktop = require(${JSON.stringify(control)}).load(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});

@@ -1,3 +1,4 @@
+// Sim-only: reads drop outcomes and progress objects and moves the virtual clock.
 // startFileDrag: a drag whose writes are served by an async writer. With the
 // desktop's main queue live, as AppKit's run loop runs it, a writer's promise
 // settles in a later turn; each drop target is then answered exactly once with
@@ -9,11 +10,11 @@ import { createRequire } from 'node:module';
 import path from 'node:path';
 import { afterEach, beforeEach, describe, test } from 'node:test';
 
-import { addon, collectUntil, desktop, logMessages } from './helpers.mjs';
-import { cleanDesktop, Collected, messagesSince, progressOf, tempDirectory, windowWithButtonHeld } from './drag_fixtures.mjs';
+import { addon, collectUntil, desktop, logMessages } from '../helpers.mjs';
+import { cleanDesktop, Collected, messagesSince, progressOf, tempDirectory, windowWithButtonHeld } from '../drag_fixtures.mjs';
 
 const require = createRequire(import.meta.url);
-const { createStartFileDrag } = require('../js/start_file_drag.js');
+const { createStartFileDrag } = require('../../js/start_file_drag.js');
 const startFileDrag = createStartFileDrag(addon);
 
 const unhandled = [];
@@ -240,7 +241,7 @@ describe('programming errors and refused requests', () => {
 });
 
 test('with writeFileFromStream: the file written with its progress shown, a failed source answered and removed', async () => {
-  const { writeFileFromStream } = require('../js/write_file_from_stream.js');
+  const { writeFileFromStream } = require('../../js/write_file_from_stream.js');
   async function* source(promiseId) {
     yield Buffer.alloc(300, 1);
     await later();

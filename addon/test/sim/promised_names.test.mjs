@@ -1,3 +1,4 @@
+// Sim-only: reads the running drag's items as the desktop holds them.
 // A promised name comes from the page and becomes a file name at the drop
 // target: it must be exactly one. Names that are a path, "." or "..", carry a
 // control character or exceed 255 UTF-8 bytes are invalid items, refused like
@@ -7,7 +8,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { beforeEach, test } from 'node:test';
 
-import { addon, collectUntil, desktop, logMessages } from './helpers.mjs';
+import { addon, collectUntil, desktop, logMessages } from '../helpers.mjs';
 import {
   cleanDesktop,
   Collected,
@@ -15,7 +16,7 @@ import {
   startWatchedDrag,
   tempDirectory,
   windowWithButtonHeld,
-} from './drag_fixtures.mjs';
+} from '../drag_fixtures.mjs';
 
 beforeEach(cleanDesktop);
 

@@ -1,3 +1,5 @@
+// Sim-only: reads the monitors and removes content views and the shared application (the shared
+// window_exit_trigger suite runs on every desktop).
 // The window-exit trigger: arming, firing once when a left drag leaves the
 // content view, disarming, the crossing event exposed while the callback runs,
 // the callback's lifetime, and exceptions thrown by the callback.
@@ -6,8 +8,8 @@ import { spawnSync } from 'node:child_process';
 import { createRequire } from 'node:module';
 import { beforeEach, describe, test } from 'node:test';
 
-import { addon, binaryPath, collectUntil, desktop, logMessages } from './helpers.mjs';
-import { cleanDesktop, Collected, windowWithButtonHeld } from './drag_fixtures.mjs';
+import { addon, binaryPath, collectUntil, desktop, logMessages } from '../helpers.mjs';
+import { cleanDesktop, Collected, windowWithButtonHeld } from '../drag_fixtures.mjs';
 
 const require = createRequire(import.meta.url);
 const { EventType } = desktop;
@@ -267,7 +269,7 @@ describe('a throwing callback', () => {
     // In a child process: the test runner treats uncaught exceptions as failures.
     const script = `
       const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
-      const desktop = require(${JSON.stringify(require.resolve('../backends/sim/control/index.js'))})
+      const desktop = require(${JSON.stringify(require.resolve('../../backends/sim/control/index.js'))})
         .load(${JSON.stringify(binaryPath('kestrovan_desktop_sim_control'))});
       desktop.setLogEcho(false);
       const caught = [];

@@ -1,3 +1,4 @@
+// Sim-only: makes a worker the application's main thread.
 // AppKit may be touched only on the main thread. A Worker can load the addon:
 // every export it calls answers false with one line naming the export, and
 // touches nothing the main thread set up (the arming, the monitors, the
@@ -6,8 +7,8 @@ import assert from 'node:assert/strict';
 import { after, test } from 'node:test';
 import { Worker } from 'node:worker_threads';
 
-import { addon, binaryPath, desktop, exportNames } from './helpers.mjs';
-import { cleanDesktop, messagesSince, startWatchedDrag, tempDirectory, windowWithButtonHeld } from './drag_fixtures.mjs';
+import { addon, binaryPath, desktop, exportNames } from '../helpers.mjs';
+import { cleanDesktop, messagesSince, startWatchedDrag, tempDirectory, windowWithButtonHeld } from '../drag_fixtures.mjs';
 
 after(() => cleanDesktop());
 

@@ -1,3 +1,4 @@
+// Sim-only: its child processes drive the simulated desktop; the core probes addon is built with the sim.
 // Callbacks the addon calls: inside an export an exception reaches the
 // export's caller; outside every export it becomes an uncaught exception of
 // the process and leaves Node-API usable.
@@ -5,7 +6,7 @@ import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { test } from 'node:test';
 
-import { binaryPath, coreProbes } from './helpers.mjs';
+import { binaryPath, coreProbes } from '../helpers.mjs';
 
 const h = coreProbes();
 

@@ -1,3 +1,4 @@
+// Sim-only: ends drags at chosen points with chosen operations, and counts drop outcomes.
 // The request's optional onEnded: called once when the dragging session ends,
 // right after the "dragging session ended" line, with the operation and the
 // screen point; never when it is not passed; let go of once called and with
@@ -9,10 +10,10 @@ import { spawnSync } from 'node:child_process';
 import { createRequire } from 'node:module';
 import { beforeEach, describe, test } from 'node:test';
 
-import { addon, binaryPath, collectUntil, desktop, logMessages } from './helpers.mjs';
-import { cleanDesktop, Collected, messagesSince, tempDirectory, windowWithButtonHeld } from './drag_fixtures.mjs';
+import { addon, binaryPath, collectUntil, desktop, logMessages } from '../helpers.mjs';
+import { cleanDesktop, Collected, messagesSince, tempDirectory, windowWithButtonHeld } from '../drag_fixtures.mjs';
 
-const control = createRequire(import.meta.url).resolve('../backends/sim/control/index.js');
+const control = createRequire(import.meta.url).resolve('../../backends/sim/control/index.js');
 
 beforeEach(() => {
   cleanDesktop();

@@ -1,3 +1,4 @@
+// Sim-only: asks through foreign providers and counts every answer the drop target saw.
 // The write handshake: a drop target asks for each promised file, JavaScript
 // gets a write request in a later turn of the main queue, and completes its
 // token; the drop target gets its answer once, and the session retires.
@@ -5,7 +6,7 @@ import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { beforeEach, describe, test } from 'node:test';
 
-import { addon, binaryPath, collectUntil, desktop, logMessages } from './helpers.mjs';
+import { addon, binaryPath, collectUntil, desktop, logMessages } from '../helpers.mjs';
 import {
   cleanDesktop,
   Collected,
@@ -15,7 +16,7 @@ import {
   tempDirectory,
   uuidPattern,
   windowWithButtonHeld,
-} from './drag_fixtures.mjs';
+} from '../drag_fixtures.mjs';
 
 beforeEach(cleanDesktop);
 

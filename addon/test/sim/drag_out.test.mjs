@@ -1,3 +1,5 @@
+// Sim-only: reads the drop target's recorded outcomes and progress objects (the shared drag_out_round_trip
+// suite runs on every desktop).
 // A drag-out from end to end on a real folder: the Finder-like target names
 // each destination, JavaScript writes the promised files with fs streams and
 // reports progress, the cached file is copied by the target, every outcome is
@@ -9,8 +11,8 @@ import { pipeline } from 'node:stream/promises';
 import { Readable } from 'node:stream';
 import { beforeEach, test } from 'node:test';
 
-import { addon, collectUntil, desktop, logMessages } from './helpers.mjs';
-import { cleanDesktop, Collected, progressOf, startWatchedDrag, tempDirectory, windowWithButtonHeld } from './drag_fixtures.mjs';
+import { addon, collectUntil, desktop, logMessages } from '../helpers.mjs';
+import { cleanDesktop, Collected, progressOf, startWatchedDrag, tempDirectory, windowWithButtonHeld } from '../drag_fixtures.mjs';
 
 beforeEach(cleanDesktop);
 

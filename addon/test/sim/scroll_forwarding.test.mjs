@@ -1,3 +1,5 @@
+// Sim-only: builds view trees and reads each view's deliveries (the shared drag_region_scroll suite runs on
+// every desktop).
 // installDragRegionScrollForwarding: a scroll-wheel event that the window's
 // hit-testing does not give to a real view (a drag region) is sent with
 // scrollWheel: to the frontmost visible web view under the cursor and dropped
@@ -6,7 +8,7 @@
 import assert from 'node:assert/strict';
 import { afterEach, before, beforeEach, describe, test } from 'node:test';
 
-import { addon, desktop } from './helpers.mjs';
+import { addon, desktop } from '../helpers.mjs';
 
 const { EventType } = desktop;
 const WEB = 'RenderWidgetHostViewCocoa';

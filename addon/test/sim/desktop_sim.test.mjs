@@ -1,3 +1,4 @@
+// Sim-only: tests the simulated desktop itself.
 // The desktop control module: windows, view trees, the mouse and events
 // through a local monitor, as the addon will see them.
 import assert from 'node:assert/strict';
@@ -5,7 +6,7 @@ import { spawnSync } from 'node:child_process';
 import { createRequire } from 'node:module';
 import { beforeEach, describe, test } from 'node:test';
 
-import { coreProbes, desktop } from './helpers.mjs';
+import { coreProbes, desktop } from '../helpers.mjs';
 
 const { EventType } = desktop;
 const h = coreProbes();
