@@ -276,6 +276,14 @@ DRIVER_EXPORT(jsReleaseRealMouse) {
   });
 }
 
+// armNestedLoopWatchdog(seconds, x, y): see posted_events.h
+DRIVER_EXPORT(jsArmNestedLoopWatchdog) {
+  return guarded(env, info, [&](const Arguments& args) {
+    armNestedLoopWatchdog(args.number(0), CGPointMake(args.number(1), args.number(2)));
+    return undefinedValue(env);
+  });
+}
+
 // pressedMouseButtons() -> number (NSEvent.pressedMouseButtons)
 DRIVER_EXPORT(jsPressedMouseButtons) {
   return guarded(env, info, [&](const Arguments&) {
@@ -338,6 +346,7 @@ napi_value initialize(napi_env env, napi_value exports) {
       {"globalPoint", jsGlobalPoint},
       {"dropTargetPoint", jsDropTargetPoint},
       {"releaseRealMouse", jsReleaseRealMouse},
+      {"armNestedLoopWatchdog", jsArmNestedLoopWatchdog},
       {"pressedMouseButtons", jsPressedMouseButtons},
       {"takeLogLines", jsTakeLogLines},
       {"latestDragImagePng", jsLatestDragImagePng},

@@ -16,6 +16,10 @@ void setUpApplication();
 // timers, pasteboard requests) until nothing is left or `seconds` passed.
 void pump(double seconds);
 
+// How long the pump running now has been running (0 when none runs): read
+// from any thread.
+double pumpRunningFor();
+
 // Runs what is queued for the main queue by now (and every event queued
 // before it): true once a block queued last has run, false after `seconds`.
 bool settle(double seconds);

@@ -1,5 +1,6 @@
 #include "application_pump.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace kestrovan::appkit_driver {
@@ -9,6 +10,23 @@ namespace {
 // The subtype of the application-defined events that mark how far a posted
 // event's dispatch got.
 constexpr short markerSubtype = 0x4B44;
+
+// When the outermost pump began (CFAbsoluteTime), 0 when none runs.
+std::atomic<double> pumpStarted{0};
+int pumpDepth = 0;
+
+// Marks the outermost pump as running for its lifetime.
+class PumpRunning {
+ public:
+  PumpRunning() {
+    if (pumpDepth++ == 0) pumpStarted = CFAbsoluteTimeGetCurrent();
+  }
+  ~PumpRunning() {
+    if (--pumpDepth == 0) pumpStarted = 0;
+  }
+  PumpRunning(const PumpRunning&) = delete;
+  PumpRunning& operator=(const PumpRunning&) = delete;
+};
 
 bool dispatchOne(NSDate* until, NSEvent* _Nullable* _Nullable taken) {
   NSEvent* event = [NSApp nextEventMatchingMask:NSEventMaskAny
@@ -34,7 +52,13 @@ void setUpApplication() {
   [application activateIgnoringOtherApps:YES];
 }
 
+double pumpRunningFor() {
+  double started = pumpStarted;
+  return started == 0 ? 0 : CFAbsoluteTimeGetCurrent() - started;
+}
+
 void pump(double seconds) {
+  PumpRunning running;
   CFAbsoluteTime end = CFAbsoluteTimeGetCurrent() + seconds;
   NSDate* past = [NSDate distantPast];
   do {
@@ -48,6 +72,7 @@ void pump(double seconds) {
 }
 
 bool settle(double seconds) {
+  PumpRunning running;
   __block bool ran = false;
   dispatch_async(dispatch_get_main_queue(), ^{
     ran = true;
@@ -64,6 +89,7 @@ bool settle(double seconds) {
 }
 
 bool postAndDispatch(NSEvent* event, double seconds) {
+  PumpRunning running;
   static NSInteger markers = 0;
   NSInteger marker = ++markers;
   NSEvent* markerEvent = [NSEvent otherEventWithType:NSEventTypeApplicationDefined
@@ -93,6 +119,7 @@ bool postAndDispatch(NSEvent* event, double seconds) {
 }
 
 bool dispatchUntilTagged(int64_t tag, double seconds) {
+  PumpRunning running;
   CFAbsoluteTime end = CFAbsoluteTimeGetCurrent() + seconds;
   while (CFAbsoluteTimeGetCurrent() < end) {
     @autoreleasepool {

@@ -29,12 +29,20 @@ bool canPostRealEvents();
 // `real`, through the window server.
 void postMouse(NSWindow* window, const MouseEventRequest& request, bool real);
 
-// Posts a scroll-wheel event (pixel deltas) at the content point and dispatches it.
+// Posts a scroll-wheel event (deltas in lines) at the content point and dispatches it.
 void postScroll(NSWindow* window, NSPoint contentPoint, double deltaX, double deltaY);
 
 // A real left-button release at `point` (global display points), after the
-// mouse was dragged there: the end of a real drag.
+// mouse was dragged there: the end of a real drag. Posted from a thread of its
+// own, so that it also ends a drag whose loop AppKit runs nested in the main
+// thread's next pump; returns at once.
 void releaseRealMouse(CGPoint point);
+
+// While the left button is held by real events: when one pump has not
+// returned for `seconds` (a drag loop nested in it, which only a mouse release
+// ends, with nothing left to release it), the mouse is released at `point`.
+// Rearmed by each call; the real left 'up' and releaseRealMouse disarm it.
+void armNestedLoopWatchdog(double seconds, CGPoint point);
 
 }  // namespace kestrovan::appkit_driver
 

@@ -1,6 +1,9 @@
 #include "posted_events.h"
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "application_pump.h"
 #include "driver_windows.h"
@@ -10,6 +13,10 @@ namespace kestrovan::appkit_driver {
 namespace {
 
 constexpr double dispatchSeconds = 2.0;
+
+// Each arming or release takes a new generation; a watchdog acts only while
+// its own is current.
+std::atomic<uint64_t> watchdogGeneration{0};
 
 [[noreturn]] void fail(NSString* reason) {
   @throw [NSException exceptionWithName:@"KestrovanAppKitDriverError" reason:reason userInfo:nil];
@@ -78,6 +85,7 @@ void postMouse(NSWindow* window, const MouseEventRequest& r, bool real) {
     CGEventRef cgEvent = CGEventCreateMouseEvent(nullptr, cgEventType(r), point, cgButton(r));
     if (!cgEvent) fail(@"CGEventCreateMouseEvent made no event");
     CGEventSetIntegerValueField(cgEvent, kCGMouseEventClickState, r.clickCount);
+    if (r.type == "up" && r.button == "left") watchdogGeneration += 1;
     postRealEvent(cgEvent, text(r.type));
     NSPoint location = NSEvent.mouseLocation;
     NSPoint expected = [window convertPointToScreen:windowPointOfContentPoint(window, r.contentPoint)];
@@ -115,7 +123,7 @@ void postMouse(NSWindow* window, const MouseEventRequest& r, bool real) {
 }
 
 void postScroll(NSWindow* window, NSPoint contentPoint, double deltaX, double deltaY) {
-  CGEventRef cgEvent = CGEventCreateScrollWheelEvent2(nullptr, kCGScrollEventUnitPixel, 2,
+  CGEventRef cgEvent = CGEventCreateScrollWheelEvent2(nullptr, kCGScrollEventUnitLine, 2,
                                                       static_cast<int32_t>(std::lround(deltaY)),
                                                       static_cast<int32_t>(std::lround(deltaX)), 0);
   if (!cgEvent) fail(@"CGEventCreateScrollWheelEvent2 made no event");
@@ -137,15 +145,32 @@ void postScroll(NSWindow* window, NSPoint contentPoint, double deltaX, double de
 }
 
 void releaseRealMouse(CGPoint point) {
-  CGEventRef dragged = CGEventCreateMouseEvent(nullptr, kCGEventLeftMouseDragged, point, kCGMouseButtonLeft);
-  if (!dragged) fail(@"CGEventCreateMouseEvent made no event");
-  CGEventPost(kCGHIDEventTap, dragged);
-  CFRelease(dragged);
-  pump(0.2);
-  CGEventRef up = CGEventCreateMouseEvent(nullptr, kCGEventLeftMouseUp, point, kCGMouseButtonLeft);
-  if (!up) fail(@"CGEventCreateMouseEvent made no event");
-  CGEventPost(kCGHIDEventTap, up);
-  CFRelease(up);
+  watchdogGeneration += 1;
+  std::thread([point] {
+    for (CGEventType type : {kCGEventLeftMouseDragged, kCGEventLeftMouseDragged, kCGEventLeftMouseUp}) {
+      CGEventRef event = CGEventCreateMouseEvent(nullptr, type, point, kCGMouseButtonLeft);
+      if (event) {
+        CGEventPost(kCGHIDEventTap, event);
+        CFRelease(event);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+  }).detach();
+}
+
+void armNestedLoopWatchdog(double seconds, CGPoint point) {
+  uint64_t generation = ++watchdogGeneration;
+  std::thread([generation, seconds, point] {
+    while (watchdogGeneration == generation) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (watchdogGeneration != generation) return;
+      if (pumpRunningFor() < seconds) continue;
+      if (!CGEventSourceButtonState(kCGEventSourceStateCombinedSessionState, kCGMouseButtonLeft)) continue;
+      NSLog(@"appkit test driver: a pump ran %.1f s (a drag loop nested in it); releasing the mouse to end it", seconds);
+      releaseRealMouse(point);
+      return;
+    }
+  }).detach();
 }
 
 }  // namespace kestrovan::appkit_driver

@@ -2,23 +2,35 @@
 // run as its own process as the Finder is, for the AppKit desktop driver of
 // the addon's node suites (test-only, macOS only, never shipped).
 //
-//   kestrovan-promise-receiver receive --destination DIR [--timeout SECONDS] [--release-at X,Y]
+//   kestrovan-promise-receiver receive --destination DIR [--timeout SECONDS]
+//                              [--release-at X,Y [--release-after SECONDS]] [--wait-for FILE]
 //     Reads the NSFilePromiseReceivers of the drag pasteboard, asks each for
 //     its files in DIR (receivePromisedFilesAtDestination:...), and prints one
-//     JSON line per answer the reader gets. With --release-at, once every
-//     promise was asked for, the real mouse is dragged to X,Y (global display
-//     points from the main display's top left) and released there, which ends
-//     a drag that runs in the source's nested drag loop: the drop. Prints the
+//     JSON line per answer the reader gets. With --release-at, when the
+//     answers stall for --release-after seconds (default 2), the real mouse
+//     is dragged to X,Y (global
+//     display points from the main display's top left) and released there:
+//     the drop, which ends a drag whose loop runs nested in the source's main
+//     thread, where nothing of the source's JavaScript runs until it ends.
+//     With --wait-for it first waits (up to 5 s) for FILE to exist (a
+//     progress watcher's sign that it subscribed). Prints the
 //     progress published on DIR's files as the Finder sees it. Exits 0 once
 //     every promise was answered (and a short grace for second answers has
 //     passed), 3 on the timeout (default 20 s) naming the unanswered ones, 4
 //     when the drag pasteboard holds no file promises (naming the types it
 //     holds), 5 when AppKit raised, 2 on a bad command line.
 //
-//   kestrovan-promise-receiver watch-progress --path PATH [--timeout SECONDS]
+//     --wait-for may be given more than once.
+//
+//   kestrovan-promise-receiver list
+//     Prints what the drag pasteboard holds (the "promises" line with each
+//     promise's file types, or "noPromises") and receives nothing.
+//
+//   kestrovan-promise-receiver watch-progress --path PATH [--timeout SECONDS] [--ready-file FILE]
 //     Subscribes to the progress published on PATH (or on the files directly
 //     in it) and prints each publication, each fraction and each withdrawal,
-//     until the timeout (default 120 s) or SIGTERM.
+//     until the timeout (default 120 s) or SIGTERM; once subscribed it
+//     creates FILE, if given.
 //
 // Output: one JSON object per line on standard output, each with "event":
 //   {"event":"subscribed"}
@@ -67,12 +79,17 @@ struct Options {
   double timeout = 0;
   bool release = false;
   CGPoint releasePoint = CGPointZero;
+  double releaseAfter = 2;
+  std::vector<std::string> waitFor;
+  std::string readyFile;
 };
 
 [[noreturn]] void usage(const char* problem) {
   fprintf(stderr, "kestrovan-promise-receiver: %s\n"
-                  "usage: kestrovan-promise-receiver receive --destination DIR [--timeout S] [--release-at X,Y]\n"
-                  "       kestrovan-promise-receiver watch-progress --path PATH [--timeout S]\n",
+                  "usage: kestrovan-promise-receiver receive --destination DIR [--timeout S] [--release-at X,Y\n"
+                  "                                  [--release-after S]] [--wait-for FILE]\n"
+                  "       kestrovan-promise-receiver list\n"
+                  "       kestrovan-promise-receiver watch-progress --path PATH [--timeout S] [--ready-file FILE]\n",
           problem);
   exit(2);
 }
@@ -81,7 +98,7 @@ Options parse(int argc, const char* argv[]) {
   Options options;
   if (argc < 2) usage("no mode given");
   options.mode = argv[1];
-  if (options.mode != "receive" && options.mode != "watch-progress") usage("unknown mode");
+  if (options.mode != "receive" && options.mode != "list" && options.mode != "watch-progress") usage("unknown mode");
   options.timeout = options.mode == "receive" ? 20 : 120;
   for (int i = 2; i < argc; ++i) {
     std::string name = argv[i];
@@ -95,6 +112,14 @@ Options parse(int argc, const char* argv[]) {
       char* end = nullptr;
       options.timeout = strtod(value, &end);
       if (!end || *end != '\0' || !(options.timeout > 0)) usage("--timeout takes a positive number of seconds");
+    } else if (name == "--release-after") {
+      char* end = nullptr;
+      options.releaseAfter = strtod(value, &end);
+      if (!end || *end != '\0' || !(options.releaseAfter >= 0)) usage("--release-after takes a number of seconds");
+    } else if (name == "--wait-for") {
+      options.waitFor.push_back(value);
+    } else if (name == "--ready-file") {
+      options.readyFile = value;
     } else if (name == "--release-at") {
       double x = 0, y = 0;
       char tail = 0;
@@ -106,6 +131,7 @@ Options parse(int argc, const char* argv[]) {
     }
   }
   if (options.mode == "receive" && options.destination.empty()) usage("receive needs --destination");
+  if (options.mode == "list") options.destination = "/";
   if (options.mode == "watch-progress" && options.path.empty()) usage("watch-progress needs --path");
   return options;
 }
@@ -202,9 +228,32 @@ id subscribeToProgress(NSURL* url) {
                        }];
 }
 
+// The drop: drags the real mouse to `point` and releases it there.
+void releaseMouse(CGPoint point) {
+  if (!CGPreflightPostEventAccess()) {
+    printLine(@{@"event" : @"releaseSkipped", @"message" : @"this process may not post events"});
+    return;
+  }
+  for (CGEventType type : {kCGEventLeftMouseDragged, kCGEventLeftMouseDragged, kCGEventLeftMouseUp}) {
+    CGEventRef event = CGEventCreateMouseEvent(nullptr, type, point, kCGMouseButtonLeft);
+    if (!event) continue;
+    CGEventPost(kCGHIDEventTap, event);
+    CFRelease(event);
+    runFor(0.15);
+  }
+  printLine(@{@"event" : @"released", @"x" : @(point.x), @"y" : @(point.y)});
+}
+
 NSArray<NSString*>* typesOf(NSArray<NSPasteboardType>* _Nullable types) { return types ?: @[]; }
 
 int receive(const Options& options) {
+  NSDate* waitLimit = [NSDate dateWithTimeIntervalSinceNow:5];
+  for (const std::string& file : options.waitFor) {
+    NSString* sign = @(file.c_str());
+    runUntil(waitLimit, ^bool {
+      return [NSFileManager.defaultManager fileExistsAtPath:sign];
+    });
+  }
   NSURL* destination = [NSURL fileURLWithPath:@(options.destination.c_str()) isDirectory:YES];
   NSPasteboard* pasteboard = [NSPasteboard pasteboardWithName:NSPasteboardNameDrag];
   NSArray* found = [pasteboard readObjectsForClasses:@[ [NSFilePromiseReceiver class] ] options:nil];
@@ -226,6 +275,7 @@ int receive(const Options& options) {
   NSMutableArray<NSArray<NSString*>*>* fileTypes = [NSMutableArray array];
   for (NSFilePromiseReceiver* receiver in receivers) [fileTypes addObject:receiver.fileTypes];
   printLine(@{@"event" : @"promises", @"count" : @(receivers.count), @"fileTypes" : fileTypes});
+  if (options.mode == "list") return 0;
 
   id subscriber = subscribeToProgress(destination);
   std::vector<int> answers(receivers.count, 0);
@@ -247,32 +297,34 @@ int receive(const Options& options) {
                                              }];
   }
 
-  if (options.release) {
-    // The drop: while the source's drag loop runs, nothing of the source's
-    // JavaScript can end it, so the drop target's side releases the mouse.
-    if (CGPreflightPostEventAccess()) {
-      for (CGEventType type : {kCGEventLeftMouseDragged, kCGEventLeftMouseDragged, kCGEventLeftMouseUp}) {
-        CGEventRef event = CGEventCreateMouseEvent(nullptr, type, options.releasePoint, kCGMouseButtonLeft);
-        if (!event) continue;
-        CGEventPost(kCGHIDEventTap, event);
-        CFRelease(event);
-        runFor(0.15);
-      }
-      printLine(@{@"event" : @"released", @"x" : @(options.releasePoint.x), @"y" : @(options.releasePoint.y)});
-    } else {
-      printLine(@{@"event" : @"releaseSkipped", @"message" : @"this process may not post events"});
-    }
-  }
-
-  NSDate* deadline = [NSDate dateWithTimeIntervalSinceNow:options.timeout];
   size_t count = answers.size();
-  bool allAnswered = runUntil(deadline, ^bool {
+  int (^answeredTotal)(void) = ^int {
+    int total = 0;
+    for (size_t i = 0; i < count; ++i) total += answerCounts[i];
+    return total;
+  };
+  bool (^allAnswered)(void) = ^bool {
     for (size_t i = 0; i < count; ++i) {
       if (answerCounts[i] == 0) return false;
     }
     return true;
-  });
-  if (!allAnswered) {
+  };
+  NSDate* deadline = [NSDate dateWithTimeIntervalSinceNow:options.timeout];
+  // With --release-at: the drop, once the answers stall.
+  bool released = !options.release;
+  while (!released && !allAnswered() && [deadline timeIntervalSinceNow] > 0) {
+    int before = answeredTotal();
+    NSDate* until = [[NSDate dateWithTimeIntervalSinceNow:options.releaseAfter] earlierDate:deadline];
+    runUntil(until, ^bool {
+      return allAnswered() || answeredTotal() != before;
+    });
+    if (!allAnswered() && answeredTotal() == before && [deadline timeIntervalSinceNow] > 0) {
+      releaseMouse(options.releasePoint);
+      released = true;
+    }
+  }
+  bool done = runUntil(deadline, allAnswered);
+  if (!done) {
     NSMutableArray<NSNumber*>* unanswered = [NSMutableArray array];
     for (size_t i = 0; i < answers.size(); ++i) {
       if (answers[i] == 0) [unanswered addObject:@(i)];
@@ -291,6 +343,9 @@ int watchProgress(const Options& options) {
   NSURL* url = [NSURL fileURLWithPath:@(options.path.c_str())];
   id subscriber = subscribeToProgress(url);
   printLine(@{@"event" : @"subscribed"});
+  if (!options.readyFile.empty()) {
+    [NSData.data writeToFile:@(options.readyFile.c_str()) atomically:NO];
+  }
   runFor(options.timeout);
   [NSProgress removeSubscriber:subscriber];
   printLine(@{@"event" : @"timeout"});
@@ -303,7 +358,7 @@ int main(int argc, const char* argv[]) {
   Options options = parse(argc, argv);
   @autoreleasepool {
     @try {
-      return options.mode == "receive" ? receive(options) : watchProgress(options);
+      return options.mode == "watch-progress" ? watchProgress(options) : receive(options);
     } @catch (NSException* exception) {
       printLine(@{
         @"event" : @"failed",
