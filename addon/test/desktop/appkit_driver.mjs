@@ -218,11 +218,11 @@ export async function createDriver({ addonDir }) {
       const bit = { left: 0, right: 1 }[button] ?? buttonNumber ?? 2;
       if (real && !canPostRealEvents) throw new Error(noPostAccess);
       if (real && type === 'up' && button === 'left' && dragRunning()) {
-        // A release during a drag is the drag's: it ends where the mouse is, cancelled.
-        const [gx, gy] = native.globalPoint(number, x, y);
-        native.releaseRealMouse(gx, gy);
-        held = null;
-        await dragEnded(10000);
+        // A release during a drag is the drag's: cancelled. It is released
+        // where the button went down, over the source window, which takes no
+        // drop: released where the test says, it could drop on whatever lies
+        // there (the Finder's desktop).
+        await driver.endDrag({ dropped: false });
         return;
       }
       native.postMouse(number, type, button, bit, x, y, clickCount, real);
@@ -233,6 +233,10 @@ export async function createDriver({ addonDir }) {
       } else if (real && button === 'left' && type === 'up') {
         held = null;
       }
+      // A drag begun by this event runs its loop from the next turn of the
+      // run loop on, nested where no JavaScript runs: the suite's next steps
+      // (receivePromisedFiles, endDrag) must come first, so nothing is pumped.
+      if (real && dragRunning()) return;
       await settle();
     },
 
@@ -378,16 +382,23 @@ export async function createDriver({ addonDir }) {
     },
 
     async reset() {
-      checkPump();
-      if (dragRunning()) {
-        // Cancelled where the mouse was pressed, or dropped on the driver's target
-        // when the driver does not hold the mouse.
-        await driver.endDrag({ dropped: !held }).catch(() => {});
-      } else if (held) {
-        const [x, y] = held.point;
-        native.releaseRealMouse(x, y);
-        held = null;
-        await sleep(500);
+      // Everything is put back even when a step fails; the first failure is
+      // thrown at the end.
+      let failure = null;
+      try {
+        checkPump();
+        if (dragRunning()) {
+          // Cancelled where the button went down; dropped on the driver's own
+          // target when the driver does not hold the mouse.
+          await driver.endDrag({ dropped: !held });
+        } else if (held) {
+          const [x, y] = held.point;
+          native.releaseRealMouse(x, y);
+          held = null;
+          await sleep(500);
+        }
+      } catch (error) {
+        failure = error;
       }
       for (const watcher of [...watchers]) {
         watchers.delete(watcher);
@@ -396,14 +407,22 @@ export async function createDriver({ addonDir }) {
       for (const child of children) child.kill('SIGTERM');
       native.closeAllWindows();
       windows.clear();
-      await settle();
+      try {
+        await settle();
+      } catch (error) {
+        failure ??= error;
+      }
       lines = [];
+      if (failure) throw failure;
     },
 
     async close() {
-      await driver.reset();
-      clearInterval(pump);
-      fs.rmSync(signs, { recursive: true, force: true });
+      try {
+        await driver.reset();
+      } finally {
+        clearInterval(pump);
+        fs.rmSync(signs, { recursive: true, force: true });
+      }
     },
   };
   return driver;
