@@ -3,7 +3,8 @@
 // routed through a pipe of our own. A reader thread copies everything on to
 // the original standard error (the test's output stays whole) and keeps the
 // lines; taking them drains the pipe first, so a line written before the call
-// is always among them.
+// is always among them. At exit what is left in the pipe is copied on and
+// standard error given back.
 #pragma once
 
 #include <string>

@@ -7,37 +7,44 @@
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace kestrovan::appkit_driver {
 
 namespace {
 
-std::mutex capture;
-int readEnd = -1;
-int originalStderr = -1;
-std::string pending;                // bytes after the last newline
-std::vector<std::string> lines;     // whole lines not yet taken
+// Never destroyed: the reader thread may still run while the process exits.
+struct Capture {
+  std::mutex mutex;
+  int readEnd = -1;
+  int originalStderr = -1;
+  std::string pending;             // bytes after the last newline
+  std::vector<std::string> lines;  // whole lines not yet taken
+};
+Capture& capture = *new Capture();
 
-// Moves what the pipe holds now into `lines`; the caller holds `capture`.
-// False once the pipe is closed.
+// Moves what the pipe holds now into `lines`, copying it on to the original
+// standard error; the caller holds the mutex. False once the pipe is closed.
 bool drainLocked() {
   char buffer[4096];
   for (;;) {
-    ssize_t count = read(readEnd, buffer, sizeof buffer);
+    ssize_t count = read(capture.readEnd, buffer, sizeof buffer);
     if (count > 0) {
-      if (originalStderr >= 0) {
-        ssize_t written = 0;
-        while (written < count) {
-          ssize_t n = write(originalStderr, buffer + written, static_cast<size_t>(count - written));
-          if (n <= 0 && errno != EINTR) break;
-          if (n > 0) written += n;
+      ssize_t written = 0;
+      while (written < count) {
+        ssize_t n = write(capture.originalStderr, buffer + written, static_cast<size_t>(count - written));
+        if (n > 0) {
+          written += n;
+        } else if (errno != EINTR) {
+          break;
         }
       }
-      pending.append(buffer, static_cast<size_t>(count));
-      for (size_t newline; (newline = pending.find('\n')) != std::string::npos;) {
-        lines.push_back(pending.substr(0, newline));
-        pending.erase(0, newline + 1);
+      capture.pending.append(buffer, static_cast<size_t>(count));
+      for (size_t newline; (newline = capture.pending.find('\n')) != std::string::npos;) {
+        capture.lines.push_back(capture.pending.substr(0, newline));
+        capture.pending.erase(0, newline + 1);
       }
       continue;
     }
@@ -47,21 +54,32 @@ bool drainLocked() {
   }
 }
 
-void readUntilClosed() {
+void readUntilClosed(int readEnd) {
   for (;;) {
     struct pollfd watched = {readEnd, POLLIN, 0};
     if (poll(&watched, 1, -1) < 0 && errno != EINTR) return;
-    std::lock_guard<std::mutex> lock(capture);
-    if (!drainLocked()) return;
+    std::lock_guard<std::mutex> lock(capture.mutex);
+    if (capture.readEnd < 0 || !drainLocked()) return;
   }
+}
+
+// At exit, what is still in the pipe (an uncaught exception's report) is
+// copied on, and standard error is given back.
+void flushAtExit() {
+  std::lock_guard<std::mutex> lock(capture.mutex);
+  if (capture.readEnd < 0) return;
+  dup2(capture.originalStderr, STDERR_FILENO);
+  drainLocked();
+  close(capture.readEnd);
+  capture.readEnd = -1;
 }
 
 }  // namespace
 
 bool startLogCapture() {
-  std::lock_guard<std::mutex> lock(capture);
-  if (readEnd >= 0) return true;
-  // NSLog writes to standard error unless a debugger attached or this
+  std::lock_guard<std::mutex> lock(capture.mutex);
+  if (capture.readEnd >= 0) return true;
+  // NSLog writes to standard error unless a debugger is attached or this
   // variable sends it to the unified log only.
   unsetenv("OS_ACTIVITY_DT_MODE");
   setenv("CFLOG_FORCE_STDERR", "1", 1);
@@ -80,21 +98,22 @@ bool startLogCapture() {
   fcntl(ends[0], F_SETFL, fcntl(ends[0], F_GETFL) | O_NONBLOCK);
   fcntl(ends[0], F_SETFD, FD_CLOEXEC);
   fcntl(saved, F_SETFD, FD_CLOEXEC);
-  readEnd = ends[0];
-  originalStderr = saved;
-  std::thread(readUntilClosed).detach();
+  capture.readEnd = ends[0];
+  capture.originalStderr = saved;
+  std::thread(readUntilClosed, ends[0]).detach();
+  std::atexit(flushAtExit);
   return true;
 }
 
 std::vector<std::string> takeLogLines(const std::string& tag) {
-  std::lock_guard<std::mutex> lock(capture);
-  if (readEnd >= 0) drainLocked();
+  std::lock_guard<std::mutex> lock(capture.mutex);
+  if (capture.readEnd >= 0) drainLocked();
   std::vector<std::string> taken;
-  for (const std::string& line : lines) {
+  for (const std::string& line : capture.lines) {
     size_t at = line.find(tag);
     if (at != std::string::npos) taken.push_back(line.substr(at));
   }
-  lines.clear();
+  capture.lines.clear();
   return taken;
 }
 
