@@ -32,6 +32,8 @@
 //     until the timeout (default 120 s) or SIGTERM; once subscribed it
 //     creates FILE, if given.
 //
+// Either mode also ends when the process that started it is gone.
+//
 // Output: one JSON object per line on standard output, each with "event":
 //   {"event":"subscribed"}
 //   {"event":"promises","count":N,"fileTypes":[[...],...]}
@@ -45,6 +47,8 @@
 
 #import <AppKit/AppKit.h>
 #import <CoreGraphics/CoreGraphics.h>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -136,11 +140,16 @@ Options parse(int argc, const char* argv[]) {
   return options;
 }
 
+// The process that started this one: when it is gone (a test run that
+// crashed), this one ends too.
+pid_t parent = getppid();
+
 // Runs the main run loop (where the reader and the progress handlers are
 // called) until `done` says so or the deadline passes: whether `done` said so.
 bool runUntil(NSDate* deadline, bool (^done)(void)) {
   while (!done()) {
     if ([deadline timeIntervalSinceNow] <= 0) return false;
+    if (getppid() != parent) exit(0);
     @autoreleasepool {
       [[NSRunLoop currentRunLoop] runMode:NSDefaultRunLoopMode
                                beforeDate:[NSDate dateWithTimeIntervalSinceNow:0.05]];
