@@ -64,7 +64,7 @@ void pump(double seconds) {
   do {
     bool busy = false;
     @autoreleasepool {
-      while (dispatchOne(past, nullptr)) busy = true;
+      while (CFAbsoluteTimeGetCurrent() < end && dispatchOne(past, nullptr)) busy = true;
       if (CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, true) == kCFRunLoopRunHandledSource) busy = true;
     }
     if (!busy) return;
@@ -80,7 +80,7 @@ bool settle(double seconds) {
   CFAbsoluteTime end = CFAbsoluteTimeGetCurrent() + seconds;
   while (!ran && CFAbsoluteTimeGetCurrent() < end) {
     @autoreleasepool {
-      while (dispatchOne([NSDate distantPast], nullptr)) {
+      while (CFAbsoluteTimeGetCurrent() < end && dispatchOne([NSDate distantPast], nullptr)) {
       }
       CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.01, true);
     }
