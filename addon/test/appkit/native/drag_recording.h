@@ -15,7 +15,8 @@ void startDragRecording();
 // (or its image could not be read).
 NSData* _Nullable latestDragImagePng();
 
-// How many drags began since the recording started.
+// How many drags began (beginDraggingSessionWithItems:event:source: returned)
+// since the recording started.
 NSInteger dragsBegun();
 
 }  // namespace kestrovan::appkit_driver

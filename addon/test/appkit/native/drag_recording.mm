@@ -37,14 +37,18 @@ NSData* _Nullable pngOfFirstItem(NSArray<NSDraggingItem*>* items) {
 
 NSDraggingSession* recordingBeginDragging(id view, SEL selector, NSArray<NSDraggingItem*>* items, NSEvent* event,
                                           id<NSDraggingSource> source) {
-  begun += 1;
   // Reading the image must not change what the drag itself does or raises.
+  NSData* _Nullable png = nil;
   @try {
-    latestPng = pngOfFirstItem(items);
+    png = pngOfFirstItem(items);
   } @catch (id) {
-    latestPng = nil;
+    png = nil;
   }
-  return originalBeginDragging(view, selector, items, event, source);
+  NSDraggingSession* session = originalBeginDragging(view, selector, items, event, source);
+  // Counted once begun: a drag AppKit refused by raising never ends.
+  begun += 1;
+  latestPng = png;
+  return session;
 }
 
 }  // namespace
