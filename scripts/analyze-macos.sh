@@ -3,7 +3,8 @@
 # - clang's static analyzer (core, cplusplus, osx and nullability checkers,
 #   besides its defaults) over every Objective-C++ file; any report fails;
 # - the addon binds nothing by flat-namespace lookup but the Node-API
-#   functions it leaves to the host.
+#   functions it leaves to the host; the same for the node suites' test-only
+#   AppKit driver addon.
 #
 #   SDKROOT=/path/to/MacOSX.sdk scripts/analyze-macos.sh [configure preset]
 #
@@ -51,20 +52,22 @@ else
   echo "ok: static analyzer: no reports in ${#sources[@]} Objective-C++ files"
 fi
 
-# Symbols bound by flat-namespace lookup: the Node-API functions only.
+# Symbols bound by flat-namespace lookup: the Node-API functions only, in the
+# addon and in the node suites' test-only AppKit driver addon.
 nm=$(command -v llvm-nm || command -v llvm-nm-14 || true)
-addon=$build/addon/kestrovan_file_promise_drag.node
 if [ -z "$nm" ]; then
-  echo "analyze-macos: llvm-nm not found; cannot check the addon's bindings" >&2
+  echo "analyze-macos: llvm-nm not found; cannot check the addons' bindings" >&2
   status=1
 else
-  unexpected=$("$nm" -m "$addon" | grep "dynamically looked up" | grep -v " _napi_" || true)
-  if [ -n "$unexpected" ]; then
-    echo "$unexpected" >&2
-    echo "analyze-macos: $addon looks these up by flat namespace; only Node-API functions may be" >&2
-    status=1
-  else
-    echo "ok: $addon: only Node-API functions are looked up from the host"
-  fi
+  for addon in "$build/addon/kestrovan_file_promise_drag.node" "$build/addon/kestrovan_appkit_test_driver.node"; do
+    unexpected=$("$nm" -m "$addon" | grep "dynamically looked up" | grep -v " _napi_" || true)
+    if [ -n "$unexpected" ]; then
+      echo "$unexpected" >&2
+      echo "analyze-macos: $addon looks these up by flat namespace; only Node-API functions may be" >&2
+      status=1
+    else
+      echo "ok: $addon: only Node-API functions are looked up from the host"
+    fi
+  done
 fi
 exit $status

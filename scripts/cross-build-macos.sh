@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds both deliverables for macOS against the SDK in $SDKROOT and
-# checks that every output is a Mach-O of the right kind and architecture.
+# Cross-builds both deliverables, and the node suites' AppKit desktop (the
+# test-only driver addon and the promise receiver), for macOS against the SDK
+# in $SDKROOT and checks that every output is a Mach-O of the right kind and
+# architecture.
 #
 #   SDKROOT=/path/to/MacOSX.sdk scripts/cross-build-macos.sh [arm64|x86_64|all]
 #
@@ -53,6 +55,9 @@ for a in "${arches[@]}"; do
   cmake --workflow --preset "$preset"
   check "$build/addon/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$a" "bundle"
   check "$build/sidecar/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$a" "executable"
+  # The node suites' AppKit desktop (test-only, never shipped).
+  check "$build/addon/kestrovan_appkit_test_driver.node" "Mach-O 64-bit" "$a" "bundle"
+  check "$build/addon/kestrovan-promise-receiver" "Mach-O 64-bit" "$a" "executable"
   bash scripts/analyze-macos.sh "$preset" || status=1
   # Test-only, never shipped: the sidecar's Mac suite's probe.
   check "$build/sidecar/test/macos/sidecar-mac-probe" "Mach-O 64-bit" "$a" "executable"
