@@ -4,7 +4,7 @@
 
 namespace kestrovan::sidecar {
 
-void installTerminationHandler(const std::shared_ptr<DragDropzoneMonitor>& monitor,
+bool installTerminationHandler(const std::shared_ptr<DragDropzoneMonitor>& monitor,
                                SidecarPlatform& platform) {
   constexpr int kSignals[] = {SIGINT, SIGTERM};
   for (const int signalNumber : kSignals) platform.disableDefaultSignalAction(signalNumber);
@@ -14,7 +14,12 @@ void installTerminationHandler(const std::shared_ptr<DragDropzoneMonitor>& monit
       platform.exitProcess(0);
     });
   }
-  platform.sendSignalOnParentExit(SIGTERM);
+  // The parent is read once, here: a pid read before the parent ended is the
+  // only one a later read can be told apart from.
+  const ProcessId parent = platform.parentProcessId();
+  if (parent == kOrphanAdopter) return false;
+  platform.sendSignalOnParentExit(parent, SIGTERM);
+  return platform.parentProcessId() == parent;
 }
 
 }  // namespace kestrovan::sidecar

@@ -44,7 +44,8 @@ class MacPlatform final : public SidecarPlatform {
   void cancelTimer(TimerToken token) override;
   void disableDefaultSignalAction(int signalNumber) override;
   void addSignalSource(int signalNumber, std::function<void()> handler) override;
-  void sendSignalOnParentExit(int signalNumber) override;
+  ProcessId parentProcessId() override;
+  void sendSignalOnParentExit(ProcessId parent, int signalNumber) override;
   int runMainLoop() override;
   void exitProcess(int status) override;
   void writeStandardOutput(std::string_view bytes) override;

@@ -51,7 +51,7 @@ constexpr unsigned bitFor(int rawEventType) { return 1u << rawEventType; }
 
 }  // namespace
 
-X11Platform::X11Platform() : parentAtStart_(getppid()) { sigemptyset(&blockedSignals_); }
+X11Platform::X11Platform() { sigemptyset(&blockedSignals_); }
 
 X11Platform::~X11Platform() {
   for (const auto& [token, timer] : timers_) ::close(timer.fd);
@@ -362,11 +362,12 @@ void X11Platform::addSignalSource(int signalNumber, std::function<void()> handle
   if (fd >= 0) signalFd_ = fd;
 }
 
-void X11Platform::sendSignalOnParentExit(int signalNumber) {
+ProcessId X11Platform::parentProcessId() { return getppid(); }
+
+void X11Platform::sendSignalOnParentExit(ProcessId /*parent*/, int signalNumber) {
+  // The kernel watches the parent of the moment; one that ended before this
+  // line sends nothing, which the core sees in the parent read afterwards.
   prctl(PR_SET_PDEATHSIG, signalNumber);
-  // A parent that ended before the line above sends nothing; the process has
-  // been handed to another one by then.
-  if (getppid() != parentAtStart_) kill(getpid(), signalNumber);
 }
 
 void X11Platform::runPendingSignals() {

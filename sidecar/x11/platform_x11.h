@@ -18,8 +18,10 @@
 //   signalfd for the signals whose default action was disabled (they are
 //   blocked, not ignored: an ignored signal never reaches a signalfd).
 // - Parent exit: `prctl(PR_SET_PDEATHSIG)`, so the kernel sends the signal
-//   when the parent thread that started the sidecar ends (the application's
-//   main thread, where Node starts its children).
+//   when the parent thread ends (the application's main thread, where Node
+//   starts its children). It watches whoever is the parent when it is set;
+//   the core reads the parent again afterwards to see that it is the one it
+//   read before.
 //
 // Construct it, then `connectToWindowServer()` opens the display; every other
 // operation needs a successful connection. Main thread only.
@@ -71,7 +73,8 @@ class X11Platform final : public SidecarPlatform {
   void cancelTimer(TimerToken token) override;
   void disableDefaultSignalAction(int signalNumber) override;
   void addSignalSource(int signalNumber, std::function<void()> handler) override;
-  void sendSignalOnParentExit(int signalNumber) override;
+  ProcessId parentProcessId() override;
+  void sendSignalOnParentExit(ProcessId parent, int signalNumber) override;
   int runMainLoop() override;
   void exitProcess(int status) override;
   void writeStandardOutput(std::string_view bytes) override;
@@ -122,7 +125,6 @@ class X11Platform final : public SidecarPlatform {
 
   std::map<TimerToken, Timer> timers_;
 
-  pid_t parentAtStart_;  // the parent when the platform was made (in main)
   sigset_t blockedSignals_;
   int signalFd_ = -1;
   std::multimap<int, std::function<void()>> signalHandlers_;
