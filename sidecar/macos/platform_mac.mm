@@ -49,11 +49,13 @@ void MacPlatform::activateAsAccessory() {
   // The result is not looked at.
   [[NSApplication sharedApplication] setActivationPolicy:NSApplicationActivationPolicyAccessory];
   // A window-less accessory application is a candidate for App Nap, which
-  // would coalesce and delay its 50 ms timer. The returned token ends the
-  // activity when released; the state keeps it for the process's life.
+  // would coalesce and delay its 50 ms timer; a user-initiated activity keeps
+  // App Nap away and still lets the machine sleep when idle. (Latency-critical
+  // is for audio and video recording, not for a 50 ms timer.) The returned
+  // token ends the activity when released; the state keeps it for the
+  // process's life.
   state_->activity = [[NSProcessInfo processInfo]
-      beginActivityWithOptions:NSActivityUserInitiatedAllowingIdleSystemSleep |
-                               NSActivityLatencyCritical
+      beginActivityWithOptions:NSActivityUserInitiatedAllowingIdleSystemSleep
                         reason:@"Watching drags toward the tray for the application"];
 }
 
