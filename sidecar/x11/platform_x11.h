@@ -4,7 +4,9 @@
 //   space, whose origin is the lower-left corner of the primary monitor with
 //   y up (as on macOS): x = X's x - primary x, y = primary bottom - X's y. The
 //   primary monitor is RandR's (1.5 or later: the monitor marked primary);
-//   without one, the root window. It is read again on every RandR screen,
+//   without one, Xinerama's first head (as toolkits take it, and as a server
+//   with several screens joined by Xinerama has no RandR primary); without
+//   Xinerama, the root window. It is read again on every RandR screen,
 //   CRTC or output change and at every button press (monitors that clients
 //   define send no event). Buttons in the macOS bit layout; the "hardware"
 //   left button from the XInput2 state of the client pointer.
@@ -111,6 +113,7 @@ class X11Platform final : public SidecarPlatform {
 
   MonitorGeometry primary_;
   bool randrMonitors_ = false;  // RandR 1.5 or later: XRRGetMonitors
+  bool xinerama_ = false;       // Xinerama is active: XineramaQueryScreens
   int randrEventBase_ = -1;     // -1 without RandR
   int xiOpcode_ = -1;           // XInput's major opcode, -1 without XInput 2.1
   int clientPointer_ = 0;       // XInput2 id of the client's master pointer

@@ -157,11 +157,24 @@ XvfbServer& tallServer() {
   if (!tallServerSlot()) tallServerSlot() = std::make_unique<XvfbServer>(kTallWidth, kTallHeight);
   return *tallServerSlot();
 }
+// Two screens joined by Xinerama: a 1280 × 800 first head and a 1600 × 1200
+// second one, both at the root's origin, so the root is 1600 × 1200.
+std::unique_ptr<XvfbServer>& xineramaServerSlot() {
+  static std::unique_ptr<XvfbServer> server;
+  return server;
+}
+XvfbServer& xineramaServer() {
+  if (!xineramaServerSlot()) {
+    xineramaServerSlot() = XvfbServer::withXinerama({{1280, 800}, {1600, 1200}});
+  }
+  return *xineramaServerSlot();
+}
 class XvfbEnvironment : public ::testing::Environment {
  public:
   void TearDown() override {
     serverSlot().reset();
     tallServerSlot().reset();
+    xineramaServerSlot().reset();
   }
 };
 [[maybe_unused]] ::testing::Environment* const kXvfbEnvironment =
@@ -462,6 +475,24 @@ TEST_F(TwoScreensTest, ZonesLieByThePrimaryMonitorAndFollowItsChanges) {
   // right: origin and flip both move.
   primary = Area{640, 720, 1280, 720};
   setPrimary(server(), *primary);
+  auto source = beginDrag("files");
+  enterTrigger();
+  move(kOutsideAll);
+  expectLine("DRAG_EXIT");
+}
+
+class XineramaTest : public SidecarUnderXvfbTest {
+ protected:
+  XvfbServer& server() override { return xineramaServer(); }
+};
+
+TEST_F(XineramaTest, WithoutARandRPrimaryZonesLieByTheFirstHead) {
+  // RandR names no primary here; the first head is 1280 × 800 at the top, so
+  // the sidecar's y is 800 - X's y. Flipping by the root's height (1200)
+  // would put every zone 400 rows too low: a drag just below the tray would
+  // not enter.
+  primary = Area{0, 0, 1280, 800};
+  startSidecar();
   auto source = beginDrag("files");
   enterTrigger();
   move(kOutsideAll);
