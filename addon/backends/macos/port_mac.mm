@@ -75,8 +75,13 @@ MonitorTokenPtr addLocalMonitor(uint64_t mask, LocalMonitorHandler handler) {
   NSEvent* _Nullable (^block)(NSEvent* _Nonnull) = ^NSEvent*(NSEvent* event) {
     // Keep the handler alive for this call even if it removes its own monitor.
     auto held = shared;
-    EventPtr passing = (*held)(mac::wrapEvent(event));
-    return passing ? mac::unwrapEvent(passing.get()) : nil;
+    // The handler makes AppKit calls of its own and calls JavaScript: nothing
+    // it raises may unwind into AppKit's event dispatch. What was raised is
+    // kept (the next export drops it), and the event goes on unchanged.
+    return mac::catchingExceptions<NSEvent*>(event, [&]() -> NSEvent* {
+      EventPtr passing = (*held)(mac::wrapEvent(event));
+      return passing ? mac::unwrapEvent(passing.get()) : nil;
+    });
   };
   id token = mac::catchingExceptions<id>(nil, [&] {
     return [NSEvent addLocalMonitorForEventsMatchingMask:static_cast<NSEventMask>(mask)
