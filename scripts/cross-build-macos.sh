@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds both deliverables for macOS against the SDK in $SDKROOT and
-# checks that every output is a Mach-O of the right kind and architecture.
+# checks that every output is a Mach-O of the right kind and architecture,
+# and that it exports nothing but its entry: the addon only
+# `_napi_register_module_v1`, the sidecar only the linker's
+# `__mh_execute_header` (cmake/KestrovanCheckExports.cmake).
 #
 #   SDKROOT=/path/to/MacOSX.sdk scripts/cross-build-macos.sh [arm64|x86_64|all]
 #
@@ -33,7 +36,19 @@ if [ ! -d node_modules/node-api-headers ]; then
   npm install --ignore-scripts --no-audit --no-fund >/dev/null
 fi
 
+objdump=$(command -v llvm-objdump || command -v llvm-objdump-14 || true)
+if [ -z "$objdump" ]; then
+  echo "cross-build-macos: llvm-objdump not found (Debian's llvm package ships it)" >&2
+  exit 1
+fi
+
 status=0
+# exports <path> <names>: its export trie must hold exactly these names.
+exports() {
+  local path=$1 expected=$2
+  cmake -DFORMAT=MACHO "-DOBJDUMP=$objdump" "-DBINARY=$path" "-DEXPECTED=$expected" \
+    -P cmake/KestrovanCheckExports.cmake || status=1
+}
 check() { # path, expected words in `file` output
   local path=$1; shift
   if [ ! -f "$path" ]; then
@@ -53,6 +68,8 @@ for a in "${arches[@]}"; do
   cmake --workflow --preset "$preset"
   check "$build/addon/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$a" "bundle"
   check "$build/sidecar/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$a" "executable"
+  exports "$build/addon/kestrovan_file_promise_drag.node" _napi_register_module_v1
+  exports "$build/sidecar/kestrovan-drag-dropzone-sidecar" __mh_execute_header
   bash scripts/analyze-macos.sh "$preset" || status=1
 done
 exit $status
