@@ -14,8 +14,8 @@ bool installTerminationHandler(const std::shared_ptr<DragDropzoneMonitor>& monit
       platform.exitProcess(0);
     });
   }
-  // The parent is read once, here: a pid read before the parent ended is the
-  // only one a later read can be told apart from.
+  // Read before the watch is set up: a later read that differs shows that
+  // this parent ended meanwhile.
   const ProcessId parent = platform.parentProcessId();
   if (parent == kOrphanAdopter) return false;
   platform.sendSignalOnParentExit(parent, SIGTERM);
