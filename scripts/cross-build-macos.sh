@@ -2,7 +2,9 @@
 # Cross-builds both deliverables, and the node suites' AppKit desktop (the
 # test-only driver addon and the promise receiver), for macOS against the SDK
 # in $SDKROOT and checks that every output is a Mach-O of the right kind and
-# architecture.
+# architecture, and that the deliverables export nothing but their entry: the
+# addon only `_napi_register_module_v1`, the sidecar only the linker's
+# `__mh_execute_header` (cmake/KestrovanCheckExports.cmake).
 #
 #   SDKROOT=/path/to/MacOSX.sdk scripts/cross-build-macos.sh [arm64|x86_64|all]
 #
@@ -35,7 +37,19 @@ if [ ! -d node_modules/node-api-headers ]; then
   npm install --ignore-scripts --no-audit --no-fund >/dev/null
 fi
 
+objdump=$(command -v llvm-objdump || command -v llvm-objdump-14 || true)
+if [ -z "$objdump" ]; then
+  echo "cross-build-macos: llvm-objdump not found (Debian's llvm package ships it)" >&2
+  exit 1
+fi
+
 status=0
+# exports <path> <names>: its export trie must hold exactly these names.
+exports() {
+  local path=$1 expected=$2
+  cmake -DFORMAT=MACHO "-DOBJDUMP=$objdump" "-DBINARY=$path" "-DEXPECTED=$expected" \
+    -P cmake/KestrovanCheckExports.cmake || status=1
+}
 check() { # path, expected words in `file` output
   local path=$1; shift
   if [ ! -f "$path" ]; then
@@ -58,6 +72,8 @@ for a in "${arches[@]}"; do
   # The node suites' AppKit desktop (test-only, never shipped).
   check "$build/addon/kestrovan_appkit_test_driver.node" "Mach-O 64-bit" "$a" "bundle"
   check "$build/addon/kestrovan-promise-receiver" "Mach-O 64-bit" "$a" "executable"
+  exports "$build/addon/kestrovan_file_promise_drag.node" _napi_register_module_v1
+  exports "$build/sidecar/kestrovan-drag-dropzone-sidecar" __mh_execute_header
   bash scripts/analyze-macos.sh "$preset" || status=1
   # Test-only, never shipped: the sidecar's Mac suite's probe.
   check "$build/sidecar/test/macos/sidecar-mac-probe" "Mach-O 64-bit" "$a" "executable"

@@ -9,7 +9,7 @@ packages=(
   cmake ninja-build g++ clang lld pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev fonts-dejavu-core
-  libx11-dev libxi-dev libxfixes-dev libxrandr-dev libxtst-dev xvfb xdotool
+  libx11-dev libxi-dev libxfixes-dev libxrandr-dev libxinerama-dev libxtst-dev xvfb xdotool
   libclang-rt-14-dev file
 )
 missing=()

@@ -31,7 +31,8 @@ int runSidecar(std::span<const std::string> arguments, SidecarPlatform& platform
   const SidecarZones zones = computeZones(std::get<SidecarSettings>(parsed));
   platform.activateAsAccessory();
   std::shared_ptr<DragDropzoneMonitor> monitor = DragDropzoneMonitor::create(zones, platform);
-  installTerminationHandler(monitor, platform);
+  // Nobody reads the lines of a sidecar whose parent has already ended.
+  if (!installTerminationHandler(monitor, platform)) return kExitStopped;
   monitor->start();
   const int status = platform.runMainLoop();
   monitor.reset();

@@ -4,7 +4,7 @@
 
 namespace kestrovan::sidecar {
 
-void installTerminationHandler(const std::shared_ptr<DragDropzoneMonitor>& monitor,
+bool installTerminationHandler(const std::shared_ptr<DragDropzoneMonitor>& monitor,
                                SidecarPlatform& platform) {
   constexpr int kSignals[] = {SIGINT, SIGTERM};
   for (const int signalNumber : kSignals) platform.disableDefaultSignalAction(signalNumber);
@@ -14,7 +14,12 @@ void installTerminationHandler(const std::shared_ptr<DragDropzoneMonitor>& monit
       platform.exitProcess(0);
     });
   }
-  platform.sendSignalOnParentExit(SIGTERM);
+  // Read before the watch is set up: a later read that differs shows that
+  // this parent ended meanwhile.
+  const ProcessId parent = platform.parentProcessId();
+  if (parent == kOrphanAdopter) return false;
+  platform.sendSignalOnParentExit(parent, SIGTERM);
+  return platform.parentProcessId() == parent;
 }
 
 }  // namespace kestrovan::sidecar

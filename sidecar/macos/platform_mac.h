@@ -8,9 +8,9 @@
 // monitors are delivered through the application's event handling, which a
 // bare run of the main NSRunLoop never does; timers, dispatch sources and the
 // main queue keep working under it. Becoming an accessory application also
-// begins a user-initiated, latency-critical activity held for the life of the
-// process, so App Nap never throttles the 50 ms timer of this window-less
-// program. Create one on the main thread, in `main`, and keep it for the life
+// begins a user-initiated activity (idle system sleep allowed) held for the
+// life of the process, so App Nap never throttles the 50 ms timer of this
+// window-less program. Create one on the main thread, in `main`, and keep it for the life
 // of the process.
 #pragma once
 
@@ -44,7 +44,8 @@ class MacPlatform final : public SidecarPlatform {
   void cancelTimer(TimerToken token) override;
   void disableDefaultSignalAction(int signalNumber) override;
   void addSignalSource(int signalNumber, std::function<void()> handler) override;
-  void sendSignalOnParentExit(int signalNumber) override;
+  ProcessId parentProcessId() override;
+  void sendSignalOnParentExit(ProcessId parent, int signalNumber) override;
   int runMainLoop() override;
   void exitProcess(int status) override;
   void writeStandardOutput(std::string_view bytes) override;

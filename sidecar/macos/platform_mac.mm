@@ -28,7 +28,6 @@ void writeToHandle(NSFileHandle* handle, std::string_view bytes) {
 }  // namespace
 
 struct MacPlatform::State {
-  pid_t parentAtStart = getppid();  // the parent when the platform was made (in main)
   // The App Nap opt-out: held, never ended, until the process ends.
   id<NSObject> activity;
   std::uint64_t nextToken = 1;
@@ -50,11 +49,13 @@ void MacPlatform::activateAsAccessory() {
   // The result is not looked at.
   [[NSApplication sharedApplication] setActivationPolicy:NSApplicationActivationPolicyAccessory];
   // A window-less accessory application is a candidate for App Nap, which
-  // would coalesce and delay its 50 ms timer. The returned token ends the
-  // activity when released; the state keeps it for the process's life.
+  // would coalesce and delay its 50 ms timer; a user-initiated activity keeps
+  // App Nap away and still lets the machine sleep when idle. (Latency-critical
+  // is for audio and video recording, not for a 50 ms timer.) The returned
+  // token ends the activity when released; the state keeps it for the
+  // process's life.
   state_->activity = [[NSProcessInfo processInfo]
-      beginActivityWithOptions:NSActivityUserInitiatedAllowingIdleSystemSleep |
-                               NSActivityLatencyCritical
+      beginActivityWithOptions:NSActivityUserInitiatedAllowingIdleSystemSleep
                         reason:@"Watching drags toward the tray for the application"];
 }
 
@@ -163,8 +164,11 @@ void MacPlatform::addSignalSource(int signalNumber, std::function<void()> handle
   state_->signalSources.push_back(source);
 }
 
-void MacPlatform::sendSignalOnParentExit(int signalNumber) {
-  const pid_t parent = state_->parentAtStart;
+ProcessId MacPlatform::parentProcessId() { return getppid(); }
+
+void MacPlatform::sendSignalOnParentExit(ProcessId parent, int signalNumber) {
+  // A process that has already ended cannot be watched (the source then never
+  // fires); the core reads the parent again after this returns.
   dispatch_source_t source =
       dispatch_source_create(DISPATCH_SOURCE_TYPE_PROC, static_cast<uintptr_t>(parent),
                              DISPATCH_PROC_EXIT, dispatch_get_main_queue());
@@ -176,9 +180,6 @@ void MacPlatform::sendSignalOnParentExit(int signalNumber) {
     dispatch_resume(source);
     state_->parentExitSource = source;
   }
-  // A parent that ended before the source watched it: the process has been
-  // handed to another parent (launchd) by then.
-  if (getppid() != parent) kill(getpid(), signalNumber);
 }
 
 int MacPlatform::runMainLoop() {

@@ -14,6 +14,7 @@
 namespace kestrovan::sidecar {
 
 using TimerToken = std::uint64_t;
+using ProcessId = std::int64_t;
 
 class MainQueuePort {
  public:
@@ -34,11 +35,15 @@ class MainQueuePort {
   // source lives as long as the platform.
   virtual void addSignalSource(int signalNumber, std::function<void()> handler) = 0;
 
-  // Sends `signalNumber` to this process once its parent has ended, so the
-  // parent's death takes the path of that signal. A parent that had already
-  // ended when the process started (the process has been handed to another
-  // parent since) sends it at once.
-  virtual void sendSignalOnParentExit(int signalNumber) = 0;
+  // The parent process's id, read now: the process that started this one,
+  // or, once that one has ended, the process that adopted this one.
+  virtual ProcessId parentProcessId() = 0;
+
+  // Sends `signalNumber` to this process once `parent` (what
+  // `parentProcessId` answered just before) has ended, so the parent's death
+  // takes the path of that signal. A parent that ends before the watch holds
+  // may send nothing: the caller reads `parentProcessId` again afterwards.
+  virtual void sendSignalOnParentExit(ProcessId parent, int signalNumber) = 0;
 
   // Runs the main run loop. Returns only if the loop ends, with the status
   // given to `exitProcess`, or 0 when the loop ran out by itself.

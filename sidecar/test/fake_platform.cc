@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "core/termination.h"
+
 namespace kestrovan::sidecar::testing {
 
 std::string FakePlatform::output() const {
@@ -66,6 +68,7 @@ void FakePlatform::advance(std::chrono::nanoseconds duration) {
 }
 
 void FakePlatform::parentExits() {
+  parentPid = kOrphanAdopter;
   if (parentExitSignal_) deliverSignal(*parentExitSignal_);
 }
 
@@ -171,9 +174,19 @@ void FakePlatform::addSignalSource(int signalNumber, std::function<void()> handl
   signalSources_.emplace(signalNumber, std::move(handler));
 }
 
-void FakePlatform::sendSignalOnParentExit(int signalNumber) {
-  calls.push_back("sendSignalOnParentExit " + std::to_string(signalNumber));
-  parentExitSignal_ = signalNumber;
+ProcessId FakePlatform::parentProcessId() {
+  calls.push_back("parentProcessId");
+  return parentPid;
+}
+
+void FakePlatform::sendSignalOnParentExit(ProcessId parent, int signalNumber) {
+  calls.push_back("sendSignalOnParentExit " + std::to_string(parent) + " " +
+                  std::to_string(signalNumber));
+  if (parentEndsAsWatched) {
+    parentPid = kOrphanAdopter;
+    return;
+  }
+  if (parent == parentPid) parentExitSignal_ = signalNumber;
 }
 
 int FakePlatform::runMainLoop() {

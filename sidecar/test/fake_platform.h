@@ -36,6 +36,12 @@ class FakePlatform : public SidecarPlatform {
   // does the core install a pasteboard change monitor and let ticks stop.
   bool seesEveryPress = false;
   std::optional<std::string> connectFailure;
+  // The parent's process id as parentProcessId reads it; kOrphanAdopter
+  // once it has ended.
+  ProcessId parentPid = 4242;
+  // The parent ends just as sendSignalOnParentExit sets up the watch, which
+  // then never fires.
+  bool parentEndsAsWatched = false;
 
   // --- What the core did.
   std::vector<std::string> calls;  // every port call, e.g. "addGlobalMonitor 64"
@@ -62,8 +68,9 @@ class FakePlatform : public SidecarPlatform {
   void advance(std::chrono::nanoseconds duration);
   // Runs the earliest due tick (moving the clock to it).
   void tick();
-  // The parent process ends: the signal asked for by sendSignalOnParentExit
-  // is delivered; with none asked for, nothing happens.
+  // The parent process ends: the process is adopted (parentPid becomes
+  // kOrphanAdopter) and the signal asked for by sendSignalOnParentExit is
+  // delivered; with none asked for, nothing more happens.
   void parentExits();
   // Delivers a signal: to its source if its default action was disabled,
   // else it "kills" the process (recorded in killedBySignal).
@@ -96,7 +103,8 @@ class FakePlatform : public SidecarPlatform {
   void cancelTimer(TimerToken token) override;
   void disableDefaultSignalAction(int signalNumber) override;
   void addSignalSource(int signalNumber, std::function<void()> handler) override;
-  void sendSignalOnParentExit(int signalNumber) override;
+  ProcessId parentProcessId() override;
+  void sendSignalOnParentExit(ProcessId parent, int signalNumber) override;
   int runMainLoop() override;
   void exitProcess(int status) override;
   void writeStandardOutput(std::string_view bytes) override;

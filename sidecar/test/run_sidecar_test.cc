@@ -7,6 +7,7 @@
 #include <csignal>
 #include <functional>
 
+#include "core/termination.h"
 #include "test/fake_platform.h"
 #include "test/monitor_fixture.h"
 
@@ -22,12 +23,13 @@ const Lines kExampleArguments{"--tray-frame",    "100,800,200,30",     "--dropzo
 TEST(RunSidecarTest, StartsUpInOrderAndPrintsNothing) {
   FakePlatform platform;
   EXPECT_EQ(runSidecar(kExampleArguments, platform), 0);  // the loop ran out by itself
-  EXPECT_EQ(platform.calls,
-            (Lines{"connectToWindowServer", "activateAsAccessory", "dragPasteboardChangeCount",
-                   "disableDefaultSignalAction 2", "disableDefaultSignalAction 15",
-                   "addSignalSource 2", "addSignalSource 15", "sendSignalOnParentExit 15",
-                   "addGlobalMonitor 64", "addGlobalMonitor 33554442", "addGlobalMonitor 4",
-                   "startRepeatingTimer 50000000", "runMainLoop"}));
+  EXPECT_EQ(
+      platform.calls,
+      (Lines{"connectToWindowServer", "activateAsAccessory", "dragPasteboardChangeCount",
+             "disableDefaultSignalAction 2", "disableDefaultSignalAction 15", "addSignalSource 2",
+             "addSignalSource 15", "parentProcessId", "sendSignalOnParentExit 4242 15",
+             "parentProcessId", "addGlobalMonitor 64", "addGlobalMonitor 33554442",
+             "addGlobalMonitor 4", "startRepeatingTimer 50000000", "runMainLoop"}));
   EXPECT_TRUE(platform.outputWrites.empty());
   EXPECT_TRUE(platform.errorWrites.empty());
 }
@@ -41,6 +43,53 @@ TEST(RunSidecarTest, NoWindowServerEndsWithStatus1AfterTheCommandLine) {
   EXPECT_EQ(platform.calls, (Lines{"connectToWindowServer", "writeStandardError"}));
   EXPECT_TRUE(platform.outputWrites.empty());
 }
+
+// A parent that ended before the sidecar read it, or before its watch held:
+// the sidecar would never hear of its end, so it ends at once, with status 0,
+// before starting anything, and prints nothing.
+struct GoneParentCase {
+  const char* name;
+  std::function<void(FakePlatform&)> setUp;
+  Lines calls;
+};
+
+const Lines kUpToTheSignalSources{"connectToWindowServer",
+                                  "activateAsAccessory",
+                                  "dragPasteboardChangeCount",
+                                  "disableDefaultSignalAction 2",
+                                  "disableDefaultSignalAction 15",
+                                  "addSignalSource 2",
+                                  "addSignalSource 15"};
+
+Lines followedBy(Lines first, const Lines& then) {
+  first.insert(first.end(), then.begin(), then.end());
+  return first;
+}
+
+class GoneParentTest : public ::testing::TestWithParam<GoneParentCase> {};
+
+TEST_P(GoneParentTest, EndsAtOnceWithStatus0) {
+  FakePlatform platform;
+  GetParam().setUp(platform);
+  EXPECT_EQ(runSidecar(kExampleArguments, platform), 0);
+  EXPECT_EQ(platform.calls, GetParam().calls);
+  EXPECT_EQ(platform.installedMonitorCount(), 0u);
+  EXPECT_EQ(platform.runningTimerCount(), 0u);
+  EXPECT_TRUE(platform.outputWrites.empty());
+  EXPECT_TRUE(platform.errorWrites.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GoneParentTest,
+    ::testing::Values(
+        GoneParentCase{"AdoptedBeforeItsStart",
+                       [](FakePlatform& p) { p.parentPid = kOrphanAdopter; },
+                       followedBy(kUpToTheSignalSources, {"parentProcessId"})},
+        GoneParentCase{
+            "EndedAsTheWatchWasSetUp", [](FakePlatform& p) { p.parentEndsAsWatched = true; },
+            followedBy(kUpToTheSignalSources,
+                       {"parentProcessId", "sendSignalOnParentExit 4242 15", "parentProcessId"})}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RunSidecarTest, OtherSignalsKeepTheirDefaultAction) {
   FakePlatform platform;

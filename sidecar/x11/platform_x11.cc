@@ -2,6 +2,7 @@
 
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
 #include <errno.h>
 #include <poll.h>
@@ -51,7 +52,7 @@ constexpr unsigned bitFor(int rawEventType) { return 1u << rawEventType; }
 
 }  // namespace
 
-X11Platform::X11Platform() : parentAtStart_(getppid()) { sigemptyset(&blockedSignals_); }
+X11Platform::X11Platform() { sigemptyset(&blockedSignals_); }
 
 X11Platform::~X11Platform() {
   for (const auto& [token, timer] : timers_) ::close(timer.fd);
@@ -87,6 +88,10 @@ std::optional<std::string> X11Platform::connectToWindowServer() {
   } else {
     randrEventBase_ = -1;
   }
+  int xineramaEventBase = 0;
+  int xineramaErrorBase = 0;
+  xinerama_ = XineramaQueryExtension(display_, &xineramaEventBase, &xineramaErrorBase) &&
+              XineramaIsActive(display_);
   readPrimaryMonitor();
 
   int fixesEventBase = 0;
@@ -128,17 +133,31 @@ void X11Platform::readPrimaryMonitor() {
   if (XGetGeometry(display_, root_, &rootReturn, &x, &y, &width, &height, &border, &depth)) {
     primary_ = MonitorGeometry{0, 0, static_cast<int>(width), static_cast<int>(height)};
   }
-  if (!randrMonitors_) return;
-  int count = 0;
-  XRRMonitorInfo* monitors = XRRGetMonitors(display_, root_, True, &count);
-  for (int i = 0; i < count; ++i) {
-    if (monitors[i].primary) {
-      primary_ =
-          MonitorGeometry{monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height};
-      break;
+  if (randrMonitors_) {
+    int count = 0;
+    XRRMonitorInfo* monitors = XRRGetMonitors(display_, root_, True, &count);
+    bool found = false;
+    for (int i = 0; i < count && !found; ++i) {
+      if (monitors[i].primary) {
+        primary_ =
+            MonitorGeometry{monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height};
+        found = true;
+      }
     }
+    if (monitors != nullptr) XRRFreeMonitors(monitors);
+    if (found) return;
   }
-  if (monitors != nullptr) XRRFreeMonitors(monitors);
+  // No RandR primary: Xinerama's first head, not the root, which spans every
+  // head (several screens joined by Xinerama make a root taller or wider than
+  // any one of them).
+  if (!xinerama_) return;
+  int heads = 0;
+  XineramaScreenInfo* screens = XineramaQueryScreens(display_, &heads);
+  if (screens != nullptr && heads > 0) {
+    primary_ =
+        MonitorGeometry{screens[0].x_org, screens[0].y_org, screens[0].width, screens[0].height};
+  }
+  if (screens != nullptr) XFree(screens);
 }
 
 bool X11Platform::handleRandrEvent(XEvent& event) {
@@ -362,11 +381,12 @@ void X11Platform::addSignalSource(int signalNumber, std::function<void()> handle
   if (fd >= 0) signalFd_ = fd;
 }
 
-void X11Platform::sendSignalOnParentExit(int signalNumber) {
+ProcessId X11Platform::parentProcessId() { return getppid(); }
+
+void X11Platform::sendSignalOnParentExit(ProcessId /*parent*/, int signalNumber) {
+  // The kernel watches the parent of the moment; one that ended before this
+  // line sends nothing, which the core sees in the parent read afterwards.
   prctl(PR_SET_PDEATHSIG, signalNumber);
-  // A parent that ended before the line above sends nothing; the process has
-  // been handed to another one by then.
-  if (getppid() != parentAtStart_) kill(getpid(), signalNumber);
 }
 
 void X11Platform::runPendingSignals() {

@@ -4,7 +4,9 @@
 //   space, whose origin is the lower-left corner of the primary monitor with
 //   y up (as on macOS): x = X's x - primary x, y = primary bottom - X's y. The
 //   primary monitor is RandR's (1.5 or later: the monitor marked primary);
-//   without one, the root window. It is read again on every RandR screen,
+//   without one, Xinerama's first head (as toolkits take it, and as a server
+//   with several screens joined by Xinerama has no RandR primary); without
+//   Xinerama, the root window. It is read again on every RandR screen,
 //   CRTC or output change and at every button press (monitors that clients
 //   define send no event). Buttons in the macOS bit layout; the "hardware"
 //   left button from the XInput2 state of the client pointer.
@@ -18,8 +20,10 @@
 //   signalfd for the signals whose default action was disabled (they are
 //   blocked, not ignored: an ignored signal never reaches a signalfd).
 // - Parent exit: `prctl(PR_SET_PDEATHSIG)`, so the kernel sends the signal
-//   when the parent thread that started the sidecar ends (the application's
-//   main thread, where Node starts its children).
+//   when the parent thread ends (the application's main thread, where Node
+//   starts its children). It watches whoever is the parent when it is set;
+//   the core reads the parent again afterwards to see that it is the one it
+//   read before.
 //
 // Construct it, then `connectToWindowServer()` opens the display; every other
 // operation needs a successful connection. Main thread only.
@@ -71,7 +75,8 @@ class X11Platform final : public SidecarPlatform {
   void cancelTimer(TimerToken token) override;
   void disableDefaultSignalAction(int signalNumber) override;
   void addSignalSource(int signalNumber, std::function<void()> handler) override;
-  void sendSignalOnParentExit(int signalNumber) override;
+  ProcessId parentProcessId() override;
+  void sendSignalOnParentExit(ProcessId parent, int signalNumber) override;
   int runMainLoop() override;
   void exitProcess(int status) override;
   void writeStandardOutput(std::string_view bytes) override;
@@ -108,6 +113,7 @@ class X11Platform final : public SidecarPlatform {
 
   MonitorGeometry primary_;
   bool randrMonitors_ = false;  // RandR 1.5 or later: XRRGetMonitors
+  bool xinerama_ = false;       // Xinerama is active: XineramaQueryScreens
   int randrEventBase_ = -1;     // -1 without RandR
   int xiOpcode_ = -1;           // XInput's major opcode, -1 without XInput 2.1
   int clientPointer_ = 0;       // XInput2 id of the client's master pointer
@@ -122,7 +128,6 @@ class X11Platform final : public SidecarPlatform {
 
   std::map<TimerToken, Timer> timers_;
 
-  pid_t parentAtStart_;  // the parent when the platform was made (in main)
   sigset_t blockedSignals_;
   int signalFd_ = -1;
   std::multimap<int, std::function<void()>> signalHandlers_;

@@ -82,6 +82,11 @@ void runOnMainThread(void (^body)(void)) {
   return _item;
 }
 
+// Its ivar holds C++ state: key-value coding must not reach it by name.
++ (BOOL)accessInstanceVariablesDirectly {
+  return NO;
+}
+
 @end
 
 @class KestrovanDragSessionPeer;
@@ -159,6 +164,13 @@ class MacFilePromiseProvider final : public kestrovan::port::FilePromiseProvider
     _retired = std::move(retired);
   }
   return self;
+}
+
+// Its ivars hold C++ state: key-value coding (valueForKey:@"_client", say, from
+// whatever AppKit or another library asks of a drag's source) must not reach
+// them by name.
++ (BOOL)accessInstanceVariablesDirectly {
+  return NO;
 }
 
 // The client of `peer`, held for the call: its session, or the client for the

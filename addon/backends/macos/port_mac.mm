@@ -10,6 +10,7 @@
 #include "port/application.h"
 #include "port/diagnostic_sink.h"
 #include "port/main_queue.h"
+#include "port/platform_exception.h"
 
 namespace kestrovan::port {
 
@@ -75,8 +76,17 @@ MonitorTokenPtr addLocalMonitor(uint64_t mask, LocalMonitorHandler handler) {
   NSEvent* _Nullable (^block)(NSEvent* _Nonnull) = ^NSEvent*(NSEvent* event) {
     // Keep the handler alive for this call even if it removes its own monitor.
     auto held = shared;
-    EventPtr passing = (*held)(mac::wrapEvent(event));
-    return passing ? mac::unwrapEvent(passing.get()) : nil;
+    // The handler makes AppKit calls of its own and calls JavaScript: nothing
+    // it raises may unwind into AppKit's event dispatch. On an exception the
+    // event goes on unchanged, and what the handler left kept is dropped (the
+    // monitors fail silently), unless something was kept before it ran.
+    const bool keptBefore = platformExceptionPending();
+    NSEvent* answer = mac::catchingExceptions<NSEvent*>(event, [&]() -> NSEvent* {
+      EventPtr passing = (*held)(mac::wrapEvent(event));
+      return passing ? mac::unwrapEvent(passing.get()) : nil;
+    });
+    if (!keptBefore) takePlatformException();
+    return answer;
   };
   id token = mac::catchingExceptions<id>(nil, [&] {
     return [NSEvent addLocalMonitorForEventsMatchingMask:static_cast<NSEventMask>(mask)

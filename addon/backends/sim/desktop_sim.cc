@@ -90,6 +90,7 @@ void Desktop::reset() {
   pressedButtons = 0;
   mouse = {};
   refuseMouseEventCreation = false;
+  refuseDraggingSession = false;
   refuseMonitorCreation = false;
   raisingCalls.clear();
   keptException.reset();

@@ -167,6 +167,9 @@ class Desktop {
   uint64_t pressedButtons = 0;
   port::Point mouse;
   bool refuseMouseEventCreation = false;
+  // beginDraggingSessionWithItems:event:source: answers nil, raising nothing,
+  // while set.
+  bool refuseDraggingSession = false;
   // addLocalMonitorForEventsMatchingMask:handler: gives no token while set.
   bool refuseMonitorCreation = false;
 

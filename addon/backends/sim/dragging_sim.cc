@@ -138,6 +138,7 @@ DraggingSessionPtr beginDraggingSession(const ViewPtr& view,
     return nullptr;
   };
   if (desktop.raises("beginDraggingSessionWithItems:event:source:")) return nullptr;
+  if (desktop.refuseDraggingSession) return nullptr;  // nil, as AppKit may answer
   if (!viewWindow) return refuse("on a view that is in no window");
   if (!simEvent) return refuse("without an event the application made");
   if (!sim::isMouseEvent(simEvent->type())) {

@@ -87,6 +87,9 @@ struct HandlerState {
     std::error_code ignored;
     outcome->existedWhenAnswered = fs::exists(fs::symlink_status(outcome->destination, ignored));
     provider.reset();
+    // Code of AppKit's that runs after the drop target has its answer may
+    // raise; the answer stands.
+    Desktop::instance().raises("completionHandler");
   }
 };
 

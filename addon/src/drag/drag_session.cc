@@ -7,6 +7,7 @@
 #include "drag/open_writes.h"
 #include "drag/write_progress_math.h"
 #include "port/main_queue.h"
+#include "port/platform_exception.h"
 #include "port/progress.h"
 
 namespace kestrovan {
@@ -251,6 +252,13 @@ void FilePromiseDragSession::completeToken(const std::string& token,
   // Held for the call: whatever the handler sets off, this session outlives it.
   std::shared_ptr<FilePromiseDragSession> self = shared_from_this();
   if (write->completion) write->completion(error);
+  // The write is answered and closed whatever AppKit raised on the way (the
+  // progress's withdrawal, or the handler after answering): the exception is
+  // logged here, taken so it makes no caller's answer a failure.
+  if (std::optional<port::PlatformException> raised = port::takePlatformException()) {
+    nativeLogLine("completeToken AppKit exception after answering sessionId=", sessionId_,
+                  " token=", token, " name=", raised->name, " reason=", raised->reason);
+  }
   finishIfIdleSoon();
 }
 

@@ -198,6 +198,10 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
       port::beginDraggingSession(contentView, dragged, event, session->peer());
   if (draggingSession) draggingSession->setAnimatesToStartingPositionsOnCancelOrFail(true);
   if (auto rejection = abandonIfRaised(env, sessionId, session)) return *rejection;  // no drag
+  if (!draggingSession) {
+    // Nil without an exception: no drag runs, and none will end this session.
+    return abandon(session, reject(env, sessionId, ": beginDraggingSession returned no session"));
+  }
 
   // The drag takes its own mouse-up: no local monitor sees the release that
   // would disarm the window-exit trigger, so the drag disarms it.

@@ -8,7 +8,15 @@ import assert from 'node:assert/strict';
 import { afterEach, beforeEach, describe, test } from 'node:test';
 
 import { addon, collectUntil, coreProbes, desktop } from '../helpers.mjs';
-import { cleanDesktop, Collected, messagesSince, windowWithButtonHeld } from '../drag_fixtures.mjs';
+import {
+  cleanDesktop,
+  Collected,
+  messagesSince,
+  progressOf,
+  startWatchedDrag,
+  tempDirectory,
+  windowWithButtonHeld,
+} from '../drag_fixtures.mjs';
 
 beforeEach(() => {
   cleanDesktop();
@@ -58,6 +66,44 @@ describe('startPromiseDrag', () => {
 
       desktop.setRaisingCalls([]);
       assert.equal(registered(), 0, 'no session stays registered');
+    });
+  }
+});
+
+// What AppKit raises after the drop target has its answer (the progress's
+// withdrawal, or the completion handler once it has answered) cannot take the
+// answer back: the write is closed, so completePromiseWrite answers true and
+// logs the exception; a retry finds no token.
+describe('completePromiseWrite', () => {
+  // [selector, arguments after the token, success, the progress withdrawn]
+  const cases = [
+    ['completionHandler', [], true, true],
+    ['completionHandler', ['disk full'], false, true],
+    ['unpublish', [], true, false],
+  ];
+  for (const [selector, rest, success, withdrawn] of cases) {
+    test(`${selector} raising after a ${success ? 'success' : 'failure'}: true, the line, the write closed`, () => {
+      const { writes, drag } = startWatchedDrag('w', [promised]);
+      desktop.dropOnFolder(drag.id, tempDirectory(), { x: 500, y: 20 });
+      desktop.runMainQueue();
+      const { completionToken: token, destinationPath } = writes[0].request;
+      desktop.setRaisingCalls([selector]);
+      const mark = desktop.log().length;
+      assert.equal(addon.completePromiseWrite(token, ...rest), true);
+      const message = rest[0] ?? '';
+      assert.deepEqual(messagesSince(mark), [
+        `completePromiseWrite called token=${token} errorMessage=${message}`,
+        `completeToken invoking AppKit completion sessionId=w token=${token} success=${success ? 'YES' : 'NO'} errorMessage=${message}`,
+        `completeToken AppKit exception after answering sessionId=w token=${token} name=NSInvalidArgumentException reason=simulated: ${selector} raised`,
+      ]);
+      const outcome = desktop.dropOutcomes().find((o) => o.destination === destinationPath);
+      assert.equal(outcome.answers, 1);
+      assert.equal(outcome.outcome.success, success);
+      assert.equal(progressOf(destinationPath).withdrawn, withdrawn);
+
+      desktop.setRaisingCalls([]);
+      assert.equal(addon.completePromiseWrite(token), false, 'the token is closed');
+      assert.equal(outcome.answers, 1);
     });
   }
 });

@@ -126,6 +126,23 @@ describe('rejections', () => {
     assert.ok(await collectUntil(() => callbacks.has('write')));
     assert.equal(logMessages().filter((l) => l.startsWith('session dealloc')).length, 1, 'torn down once');
   });
+  test('beginDraggingSession answering nil without raising: false, the line, the session abandoned', async () => {
+    const callbacks = new Collected();
+    windowWithButtonHeld();
+    desktop.refuseDraggingSession(true);
+    assert.equal(addon.startPromiseDrag(request(), callbacks.fn('write')), false);
+    assert.deepEqual(logMessages().slice(-2), [
+      'startPromiseDrag rejected sessionId=s: beginDraggingSession returned no session',
+      'session dealloc sessionId=s pendingCompletions=0 requestedWriteCount=0 dragEnded=NO',
+    ]);
+    assert.deepEqual(desktop.drags(), []);
+    assert.ok(await collectUntil(() => callbacks.has('write')), 'the write callback is not kept');
+
+    desktop.refuseDraggingSession(false);
+    assert.equal(addon.startPromiseDrag(request({ sessionId: 'next' }), () => {}), true);
+    assert.equal(logMessages().at(-1), 'startPromiseDrag beginDraggingSession returned sessionId=next started=YES activeSessions=1',
+      'the abandoned session left the registry');
+  });
 });
 
 describe('a successful drag', () => {

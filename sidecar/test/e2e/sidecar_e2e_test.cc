@@ -26,6 +26,7 @@ using namespace std::chrono_literals;
 
 const std::string kSidecar = KESTROVAN_SIDECAR_PATH;
 const std::string kFixture = KESTROVAN_DRAG_SOURCE_FIXTURE_PATH;
+const std::string kOrphanLauncher = KESTROVAN_ORPHAN_LAUNCHER_FIXTURE_PATH;
 const std::string kFailed = "[KestrovanDragDropzone] Sidecar failed: ";
 
 // Waits for lines that must come, and for silence that must hold.
@@ -156,11 +157,24 @@ XvfbServer& tallServer() {
   if (!tallServerSlot()) tallServerSlot() = std::make_unique<XvfbServer>(kTallWidth, kTallHeight);
   return *tallServerSlot();
 }
+// Two screens joined by Xinerama: a 1280 × 800 first head and a 1600 × 1200
+// second one, both at the root's origin, so the root is 1600 × 1200.
+std::unique_ptr<XvfbServer>& xineramaServerSlot() {
+  static std::unique_ptr<XvfbServer> server;
+  return server;
+}
+XvfbServer& xineramaServer() {
+  if (!xineramaServerSlot()) {
+    xineramaServerSlot() = XvfbServer::withXinerama({{1280, 800}, {1600, 1200}});
+  }
+  return *xineramaServerSlot();
+}
 class XvfbEnvironment : public ::testing::Environment {
  public:
   void TearDown() override {
     serverSlot().reset();
     tallServerSlot().reset();
+    xineramaServerSlot().reset();
   }
 };
 [[maybe_unused]] ::testing::Environment* const kXvfbEnvironment =
@@ -467,6 +481,24 @@ TEST_F(TwoScreensTest, ZonesLieByThePrimaryMonitorAndFollowItsChanges) {
   expectLine("DRAG_EXIT");
 }
 
+class XineramaTest : public SidecarUnderXvfbTest {
+ protected:
+  XvfbServer& server() override { return xineramaServer(); }
+};
+
+TEST_F(XineramaTest, WithoutARandRPrimaryZonesLieByTheFirstHead) {
+  // RandR names no primary here; the first head is 1280 × 800 at the top, so
+  // the sidecar's y is 800 - X's y. Flipping by the root's height (1200)
+  // would put every zone 400 rows too low: a drag just below the tray would
+  // not enter.
+  primary = Area{0, 0, 1280, 800};
+  startSidecar();
+  auto source = beginDrag("files");
+  enterTrigger();
+  move(kOutsideAll);
+  expectLine("DRAG_EXIT");
+}
+
 struct SignalCase {
   int signalNumber;
   bool inside;
@@ -537,6 +569,28 @@ TEST_F(SidecarUnderXvfbTest, ParentKilledLeavesNoSidecarBehind) {
   EXPECT_LE(took, 100ms);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
   EXPECT_EQ(application.readToEnd(1000ms), "");  // nothing printed on the way out
+}
+
+// The application dies right after spawning it, before the sidecar has run:
+// the sidecar has been handed to the process that adopts orphans (process 1)
+// and reads that one as its parent, whose end it would wait for forever. It
+// must end at once instead, with status 0 and nothing printed. The fixture
+// runs it as such an orphan in a PID namespace of its own and exits with its
+// status.
+TEST_F(SidecarUnderXvfbTest, ParentGoneBeforeItsStartEndsItAtOnce) {
+  const Clock::time_point started = Clock::now();
+  ChildProcess launcher({kOrphanLauncher, kSidecar, "--tray-frame", "100,700,200,30"},
+                        environment());
+  launcher.closeInput();
+  const std::optional<int> status = launcher.waitForExit(5000ms);
+  const Milliseconds took = since(started);
+  if (exitCode(status) == 77) GTEST_SKIP() << launcher.readAllErrors(1000ms);
+  ASSERT_TRUE(status) << "the orphaned sidecar did not end";
+  std::cout << "[ measured ] orphaned sidecar ended " << took.count() << " ms after its launch\n";
+  EXPECT_EQ(exitCode(status), 0);
+  EXPECT_LE(took, 2000ms);
+  EXPECT_EQ(launcher.readToEnd(1000ms), "");
+  EXPECT_EQ(launcher.readAllErrors(1000ms), "");
 }
 
 TEST_F(SidecarUnderXvfbTest, WaylandSessionWarnsOnStandardErrorAndGoesOn) {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "test/e2e/child_process.h"
 
@@ -18,6 +19,16 @@ class XvfbServer {
   // Starts Xvfb with one screen of `width` × `height` and waits (bounded)
   // until it accepts connections.
   explicit XvfbServer(int width = kWidth, int height = kHeight);
+
+  struct Screen {
+    int width;
+    int height;
+  };
+  // Starts Xvfb with these screens joined into one root by Xinerama
+  // (`+xinerama`): each screen is a Xinerama head at the root's origin, and
+  // the root is as wide and as tall as the largest. RandR then names no
+  // primary monitor. width() and height() are the root's.
+  static std::unique_ptr<XvfbServer> withXinerama(const std::vector<Screen>& screens);
   ~XvfbServer();
 
   int width() const { return width_; }
@@ -27,6 +38,8 @@ class XvfbServer {
   const std::string& display() const { return display_; }
 
  private:
+  XvfbServer(const std::vector<Screen>& screens, bool xinerama);
+
   std::unique_ptr<ChildProcess> server_;
   std::string display_;
   int width_;

@@ -280,6 +280,13 @@ CONTROL(refuseMouseEventCreation) {
   });
 }
 
+CONTROL(refuseDraggingSession) {
+  return guarded(env, [&] {
+    desktop().refuseDraggingSession = toBool(env, arguments(env, info, 1)[0], "refuse");
+    return undefinedValue(env);
+  });
+}
+
 CONTROL(monitors) {
   return guarded(env, [&] {
     napi_value out = array(env);
@@ -400,6 +407,7 @@ void registerDesktopControls(napi_env env, napi_value exports) {
   defineFunction(env, exports, "sendEvent", sendEvent);
   defineFunction(env, exports, "setCurrentEvent", setCurrentEvent);
   defineFunction(env, exports, "refuseMouseEventCreation", refuseMouseEventCreation);
+  defineFunction(env, exports, "refuseDraggingSession", refuseDraggingSession);
   defineFunction(env, exports, "monitors", monitors);
   defineFunction(env, exports, "runMainQueue", runMainQueue);
   defineFunction(env, exports, "advanceClock", advanceClock);

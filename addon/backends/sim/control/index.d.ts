@@ -370,6 +370,8 @@ export interface Desktop extends DesktopImages {
   setCurrentEvent(event: EventDescription | null): number | undefined;
   /** Makes NSEvent's mouse-event constructor fail, as it may. */
   refuseMouseEventCreation(refuse: boolean): void;
+  /** Makes beginDraggingSessionWithItems:event:source: answer nil without raising, as it may. */
+  refuseDraggingSession(refuse: boolean): void;
   monitors(): { id: number; mask: number }[];
 
   /** Presses a button (0 left, 1 right, 2 middle, 3 back, 4 forward) at the mouse location. */
@@ -456,7 +458,9 @@ export interface Desktop extends DesktopImages {
    * not accept. Known: "initWithFileType:delegate:", "initWithPasteboardWriter:",
    * "setDraggingFrame:contents:", "beginDraggingSessionWithItems:event:source:",
    * "lockFocus", "initWithContentsOfFile:", "iconForContentType:",
-   * "addLocalMonitorForEventsMatchingMask:handler:" and
+   * "unpublish" (NSProgress; the progress stays published), "completionHandler"
+   * (a promised write's completion handler, after its drop target has the
+   * answer), "addLocalMonitorForEventsMatchingMask:handler:" and
    * "mouseEventWithType:location:modifierFlags:timestamp:windowNumber:context:eventNumber:clickCount:pressure:".
    */
   setRaisingCalls(selectors: string[]): void;
