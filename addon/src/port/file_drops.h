@@ -102,8 +102,7 @@ class IncomingPromises {
   // promiseFailed in a later turn. When a receiver promises several files,
   // the first the reader reports is the item's answer; the rest are reported
   // to the same sink after its answer and the core removes them.
-  virtual void receive(size_t itemIndex, const std::string& folder,
-                       PromiseReceiptSinkPtr sink) = 0;
+  virtual void receive(size_t itemIndex, const std::string& folder, PromiseReceiptSinkPtr sink) = 0;
 };
 
 // What the platform tells the core about one zone.
