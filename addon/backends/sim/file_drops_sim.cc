@@ -198,8 +198,8 @@ IncomingDragPlace moveIncomingDrag(uint64_t dragId, int64_t windowNumber, port::
   const IncomingDragPlace& now = drag->place;
   const bool same = now.target == next.target && now.zoneId == next.zoneId &&
                     now.windowNumber == next.windowNumber;
+  drag->point = point;  // an exit is told where the drag now is
   if (!same) leave(dragId, *drag);
-  drag->point = point;
   if (same) {
     if (next.target == "webContents") recordOnWebContents(dragId, *drag, "move");
     return next;
