@@ -300,6 +300,25 @@ describe('closing', () => {
     assert.ok(fs.existsSync(destination));
   });
 
+  test('closed from inside its own drop handler: the drop\'s promises are answered once, close told last', async (t) => {
+    if (skipUnlessIncomingDrag(t)) return;
+    const { windowNumber, zone, events, drops } = await windowWithZone({ timeout: 60000 });
+    let seen;
+    zone.once('drop', (drop) => {
+      seen = drop.items.map((item) => watch(item.path));
+      zone.close();
+      assert.equal(zone.closed, true);
+    });
+    await driver.dragFilesInto(windowNumber, {
+      items: [{ kind: 'promise', name: 'a', contents: 'a', delayMs: 100 }, { kind: 'file', path: '/' }],
+      path: [inside],
+    });
+    await driver.wait(0.2);
+    assert.deepEqual(events, ['enter', 'drop', 'close']);
+    assert.deepEqual(seen.map((s) => [s.outcome, s.settlements]), [[{ error: 'the drop zone was closed' }, 1], [{ path: '/' }, 1]]);
+    assert.deepEqual(entriesUnder(path.dirname(drops[0].folder)), [], 'nothing of the drop is left');
+  });
+
   test('closing while a drag is over the zone tells exit first', async (t) => {
     if (skipUnlessIncomingDrag(t)) return;
     if (!simOnly) return t.skip('holds another application\'s drag over the zone between steps (simulated desktop)');
