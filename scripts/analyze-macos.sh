@@ -53,13 +53,14 @@ else
 fi
 
 # Symbols bound by flat-namespace lookup: the Node-API functions only, in the
-# addon and in the node suites' test-only AppKit driver addon.
+# package's two modules and in the node suites' test-only AppKit driver addon.
 nm=$(command -v llvm-nm || command -v llvm-nm-14 || true)
 if [ -z "$nm" ]; then
   echo "analyze-macos: llvm-nm not found; cannot check the addons' bindings" >&2
   status=1
 else
-  for addon in "$build/addon/kestrovan_file_promise_drag.node" "$build/addon/kestrovan_appkit_test_driver.node"; do
+  for addon in "$build/addon/kestrovan_file_promise_drag.node" "$build/addon/kestrovan_file_drops.node" \
+               "$build/addon/kestrovan_appkit_test_driver.node"; do
     unexpected=$("$nm" -m "$addon" | grep "dynamically looked up" | grep -v " _napi_" || true)
     if [ -n "$unexpected" ]; then
       echo "$unexpected" >&2

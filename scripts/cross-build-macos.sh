@@ -68,11 +68,13 @@ for a in "${arches[@]}"; do
   build=build/$preset
   cmake --workflow --preset "$preset"
   check "$build/addon/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$a" "bundle"
+  check "$build/addon/kestrovan_file_drops.node" "Mach-O 64-bit" "$a" "bundle"
   check "$build/sidecar/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$a" "executable"
   # The node suites' AppKit desktop (test-only, never shipped).
   check "$build/addon/kestrovan_appkit_test_driver.node" "Mach-O 64-bit" "$a" "bundle"
   check "$build/addon/kestrovan-promise-receiver" "Mach-O 64-bit" "$a" "executable"
   exports "$build/addon/kestrovan_file_promise_drag.node" _napi_register_module_v1
+  exports "$build/addon/kestrovan_file_drops.node" _napi_register_module_v1
   exports "$build/sidecar/kestrovan-drag-dropzone-sidecar" __mh_execute_header
   bash scripts/analyze-macos.sh "$preset" || status=1
   # Test-only, never shipped: the sidecar's Mac suite's probe.

@@ -130,3 +130,42 @@ desktop.createWindow({ key: true });
 // @ts-expect-error an event needs its type
 desktop.sendEvent({ window: simWindow });
 void [formerView, formerWindow, formerEvent];
+
+// Drops into a window: a zone over the page's dropzone element.
+const zone: drag.FileDropZone = drag.acceptFileDrops({
+  windowNumber: drag.windowNumberOf(null),
+  rect: { x: 20, y: 40, width: 300, height: 200 },
+  destination: '/tmp/drops',
+  timeout: 30000,
+});
+zone.on('enter', () => {}).on('exit', () => {});
+zone.on('drop', (dropped: drag.Drop) => {
+  const folder: string | null = dropped.folder;
+  for (const item of dropped.items) {
+    const kind: 'file' | 'promise' = item.kind;
+    item.path.then((received: string) => void [received, kind, folder], (error: Error) => void error.message);
+  }
+});
+zone.on('progress', ({ name, fraction, path }: drag.DropProgress) => void [name, fraction, path]);
+zone.on('close', ({ windowWentAway }) => void windowWentAway);
+zone.setRect({ x: 0, y: 0, width: 10, height: 10 });
+const isClosed: boolean = zone.closed;
+zone.close();
+void isClosed;
+// @ts-expect-error the destination is required
+drag.acceptFileDrops({ rect: { x: 0, y: 0, width: 1, height: 1 } });
+// @ts-expect-error a drop's listener gets the drop
+zone.on('drop', (dropped: number) => void dropped);
+
+// Another application's drag into a zone, on the simulated desktop.
+const incoming: number = desktop.beginIncomingDrag([
+  { kind: 'promise', name: 'mail.eml', contents: 'x', delay: 1, progress: [0.5] },
+  { kind: 'file', path: '/tmp/a.txt' },
+]);
+const place = desktop.moveIncomingDrag(incoming, simWindow, { x: 10, y: 10 });
+const overZone: boolean = place.target === 'zone' && place.zone !== null;
+desktop.dropIncomingDrag(incoming);
+const seenByPage: string[] = desktop.webContentsDragEvents(simWindow).map((event) => event.type);
+// @ts-expect-error an item is a file or a promise
+desktop.beginIncomingDrag([{ kind: 'url', path: 'x' }]);
+void [overZone, seenByPage];
