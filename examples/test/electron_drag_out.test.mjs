@@ -19,6 +19,7 @@ import { fileURLToPath } from 'node:url';
 import { after, afterEach, before, beforeEach, describe, test } from 'node:test';
 
 import { electronStub } from './electron_stub.mjs';
+import { fakeFileDrops } from './fake_file_drops.mjs';
 import { fakeSidecar } from './fake_sidecar.mjs';
 
 const require = createRequire(import.meta.url);
@@ -102,7 +103,9 @@ async function until(condition, what, timeout = 10000) {
 
 /** Starts the example with the stand-in Electron; resolves when it is up. */
 async function startExample({ sidecar = fakeSidecar(), trayBounds = TRAY, ...appOptions } = {}) {
-  const stub = electronStub(desktop, { display: DISPLAY, trayBounds });
+  const userData = tempFolder('kestrovan-example-userdata-');
+  folders.push(userData);
+  const stub = electronStub(desktop, { display: DISPLAY, trayBounds, userData });
   const lines = [];
   const handle = startApp(stub.electron, {
     catalogue: Promise.resolve(catalogue()),
@@ -112,11 +115,12 @@ async function startExample({ sidecar = fakeSidecar(), trayBounds = TRAY, ...app
   });
   await handle.ready;
   const [win] = stub.windows;
-  const example = { stub, win, lines, handle, sidecar };
+  const example = { stub, win, lines, handle, sidecar, userData };
   running.push(example);
   return example;
 }
 const running = [];
+const folders = [];
 
 /** The window's page starts an HTML drag on its list: the button goes down, the mouse moves a little. */
 function pressInWindow(win) {
@@ -158,6 +162,7 @@ function cleanDesktop() {
 beforeEach(cleanDesktop);
 afterEach(async () => {
   for (const example of running.splice(0)) await example.handle.stop();
+  for (const folder of folders.splice(0)) fs.rmSync(folder, { recursive: true, force: true });
 });
 
 // ---- The drag out --------------------------------------------------------------
@@ -317,8 +322,8 @@ describe('dragging remote files out', () => {
  * gone on to another page), 'gone' (a frame that no longer exists:
  * senderFrame null).
  */
-async function asSender(example, from, send) {
-  const { stub, win } = example;
+async function asSender(example, from, send, win = example.win) {
+  const { stub } = example;
   const contents = win.webContents;
   const main = contents.mainFrame;
   switch (from) {
@@ -345,6 +350,9 @@ async function asSender(example, from, send) {
 }
 const sendAs = (example, from, channel, ...args) =>
   asSender(example, from, (sender, frame) => example.stub.sendFromFrame(sender, frame, channel, ...args));
+/** The same to the page of another window of the app (the dropzone's). */
+const sendToWindowAs = (example, win, from, channel, ...args) =>
+  asSender(example, from, (sender, frame) => example.stub.sendFromFrame(sender, frame, channel, ...args), win);
 const invokeAs = (example, from, channel, ...args) =>
   asSender(example, from, (sender, frame) => example.stub.invokeFromFrame(sender, frame, channel, ...args));
 
@@ -546,5 +554,235 @@ describe('the dropzone by the tray', () => {
     assert.ok(error.includes(`[KestrovanDragDropzone] Sidecar failed: ${line}`), error);
     const { running: begun } = dragOut(example, ['letter']);
     assert.ok(begun, 'the drag still begins');
+  });
+});
+
+// ---- Files dropped on the dropzone -------------------------------------------------
+
+// The page's drop area in the 240 x 150 dropzone, as its getBoundingClientRect
+// reports it: the whole window but a 6-pixel margin, then shrunk as the list
+// of drops grows below it.
+const AREA = { x: 6, y: 6, width: 228, height: 138 };
+const AREA_WITH_LIST = { x: 6, y: 6, width: 228, height: 80 };
+
+describe('files dropped on the dropzone', () => {
+  let drops;
+  let realAcceptFileDrops;
+  beforeEach(() => {
+    drops = fakeFileDrops();
+    realAcceptFileDrops = drag.acceptFileDrops;
+    drag.acceptFileDrops = drops.acceptFileDrops; // the package's object takes a double
+  });
+  afterEach(() => {
+    drag.acceptFileDrops = realAcceptFileDrops;
+  });
+
+  /** Starts the example, lets the sidecar say DRAG_ENTER; answers the example, the dropzone window and the sidecar's pid. */
+  async function openDropzone(lines = ['DRAG_ENTER', 'DRAG_EXIT', 'DRAG_ENTER', 'OUTSIDE_CLICK']) {
+    const sidecar = fakeSidecar({ lines });
+    const example = await startExample({ sidecar });
+    await until(() => sidecar.argv() !== null, 'the sidecar listening');
+    const pid = sidecarPid(example.lines);
+    sidecar.next(pid); // DRAG_ENTER
+    await until(() => example.stub.windows.length === 2, 'the dropzone window');
+    return { example, dropzone: example.stub.windows[1], pid, sidecar };
+  }
+  const reportArea = (example, dropzone, area) => example.stub.sendFromPage(dropzone.webContents, 'dropzone:area', area);
+
+  test('the sidecar\'s drag-enter opens the dropzone, whose page\'s drop area gets a zone; it follows the area; closing the window closes it', async () => {
+    const { example, dropzone, pid, sidecar } = await openDropzone();
+    const { stub, lines, userData } = example;
+    assert.equal(dropzone.options.webPreferences.preload, path.join(exampleDir, 'dropzone-preload.js'));
+    assert.equal(dropzone.loaded, path.join(exampleDir, 'dropzone.html'));
+    assert.equal(drops.zones.length, 0, 'no zone until the page says where its drop area is');
+
+    reportArea(example, dropzone, AREA);
+    assert.equal(drops.zones.length, 1);
+    const [zone] = drops.zones;
+    const destination = path.join(userData, 'drops');
+    assert.deepEqual(zone.options, { windowNumber: dropzone.number, rect: AREA, destination });
+    assert.notEqual(dropzone.number, example.win.number, 'over the dropzone, not the main window');
+    assert.ok(fs.statSync(destination).isDirectory(), 'the app made its drops folder');
+    assert.ok(lines.includes(`[drag-out example] drop zone opened rect=6,6,228,138 destination=${destination}`), lines.join('\n'));
+
+    // The list grows below the area; the page zoomed in (CSS pixels are then
+    // larger than points); the window shrinking would cut the area: each
+    // report moves the same zone.
+    reportArea(example, dropzone, AREA_WITH_LIST);
+    dropzone.webContents.setZoomFactor(2);
+    reportArea(example, dropzone, { x: 3, y: 3, width: 114, height: 40 });
+    reportArea(example, dropzone, { x: 3, y: 3, width: 150, height: 100 });
+    dropzone.webContents.setZoomFactor(1);
+    reportArea(example, dropzone, { x: -10, y: 100, width: 300, height: 80 });
+    assert.equal(drops.zones.length, 1, 'one zone');
+    assert.deepEqual(zone.rects, [
+      AREA,
+      AREA_WITH_LIST,
+      { x: 6, y: 6, width: 228, height: 80 },
+      { x: 6, y: 6, width: 234, height: 144 }, // clipped to the 240 x 150 content
+      { x: 0, y: 100, width: 240, height: 50 },
+    ]);
+    assert.ok(lines.includes('[drag-out example] drop zone moved rect=6,6,228,80'));
+
+    sidecar.next(pid); // DRAG_EXIT
+    await until(() => dropzone.isDestroyed(), 'the dropzone closed on drag-exit');
+    assert.equal(zone.closeCalls, 1, 'the zone closed with its window, once');
+    assert.ok(lines.includes('[drag-out example] drop zone closed (window closed)'));
+    reportArea(example, dropzone, AREA);
+    assert.equal(drops.zones.length, 1, 'a closed window\'s page opens nothing');
+
+    // The next dropzone gets a zone of its own.
+    sidecar.next(pid); // DRAG_ENTER
+    await until(() => stub.windows.length === 3, 'the dropzone opened again');
+    reportArea(example, stub.windows[2], AREA);
+    assert.equal(drops.zones.length, 2);
+    assert.equal(drops.zones[1].options.windowNumber, stub.windows[2].number);
+    await example.handle.stop();
+    assert.equal(drops.zones[1].closed, true, 'quitting closes it');
+  });
+
+  test('a drop area counts only from the dropzone\'s own page, and only as a rectangle inside the window', async () => {
+    const { example, dropzone } = await openDropzone();
+    // From the main window's page, another web contents, an iframe of the
+    // dropzone's page, its main frame navigated away, a frame that has gone.
+    await sendAs(example, 'page', 'dropzone:area', AREA);
+    for (const from of ['other', 'iframe', 'navigated', 'gone']) await sendToWindowAs(example, dropzone, from, 'dropzone:area', AREA);
+    assert.equal(drops.zones.length, 0, 'no zone from another sender');
+    assert.ok(!example.lines.some((line) => line.includes('drop area refused')), 'nor a line');
+
+    const bad = [
+      null,
+      'everywhere',
+      [6, 6, 228, 138],
+      { x: 6, y: 6, width: 228 },
+      { x: '6', y: 6, width: 228, height: 138 },
+      { x: Number.NaN, y: 6, width: 228, height: 138 },
+      { x: 6, y: 6, width: Infinity, height: 138 },
+      { x: 6, y: 6, width: 0, height: 138 },
+      { x: 6, y: 6, width: 228, height: -1 },
+      { x: 240, y: 0, width: 10, height: 10 }, // beside the window
+      { x: 0, y: -20, width: 10, height: 20 }, // above it
+    ];
+    for (const area of bad) reportArea(example, dropzone, area);
+    assert.equal(drops.zones.length, 0, 'no zone for a bad area');
+    assert.equal(example.lines.filter((line) => line === '[drag-out example] drop area refused: not a rectangle inside the window').length, bad.length);
+
+    // A zone the package refuses (here: its window number) leaves the app up and says why.
+    drag.acceptFileDrops = () => {
+      throw new Error('no window 12');
+    };
+    reportArea(example, dropzone, AREA);
+    assert.ok(example.lines.includes('[drag-out example] drop zone not opened: no window 12'));
+  });
+
+  test('a drop: the page shows the hover, lists each file, its progress and where it arrived or why not', async () => {
+    const { example, dropzone, pid, sidecar } = await openDropzone();
+    const { stub, lines } = example;
+    reportArea(example, dropzone, AREA);
+    const [zone] = drops.zones;
+
+    // The page's own HTML drag events do not fire over the zone: its hover comes from the zone.
+    zone.enter();
+    zone.exit();
+    zone.enter();
+    assert.deepEqual(stub.sentTo(dropzone, 'dropzone:hover'), [{ over: true }, { over: false }, { over: true }]);
+
+    // A Finder file and three of Mail's attachments: one slow with progress,
+    // one failing, one never fulfilled (the package rejects it after its timeout).
+    const existing = path.join(example.userData, 'Notes.txt');
+    fs.writeFileSync(existing, 'notes');
+    const [slow, failing, never] = zone.drop([
+      { kind: 'file', path: existing },
+      { kind: 'promise', name: 'Invoice <img src=x onerror=alert(1)>.pdf' },
+      { kind: 'promise', name: 'Scan.tiff' },
+      { kind: 'promise', name: 'Photo.heic' },
+    ]);
+    assert.deepEqual(stub.sentTo(dropzone, 'dropzone:drop'), [
+      {
+        dropId: 'drop-1',
+        items: [
+          { index: 0, name: 'Notes.txt', kind: 'file' },
+          { index: 1, name: 'Invoice <img src=x onerror=alert(1)>.pdf', kind: 'promise' },
+          { index: 2, name: 'Scan.tiff', kind: 'promise' },
+          { index: 3, name: 'Photo.heic', kind: 'promise' },
+        ],
+      },
+    ]);
+    for (const fraction of [0, 0.004, 0.5, 0.501, 0.75]) slow.progress(fraction);
+    failing.fail('The operation couldn\u2019t be completed. (Mail error 3.)');
+    await until(() => stub.sentTo(dropzone, 'dropzone:file').length >= 5, 'the existing file and the failure');
+    slow.receive('%PDF-1.4');
+    await until(() => stub.sentTo(dropzone, 'dropzone:file').length >= 6, 'the slow one');
+
+    const folder = path.join(example.userData, 'drops', 'drop-000001');
+    const messages = stub.sentTo(dropzone, 'dropzone:file');
+    const about = (index) => messages.filter((m) => m.index === index).map(({ dropId, ...rest }) => (assert.equal(dropId, 'drop-1'), rest));
+    assert.deepEqual(about(0), [{ index: 0, state: 'received', path: existing }], 'an existing file: its own path, at once');
+    assert.deepEqual(about(1), [
+      { index: 1, state: 'receiving', fraction: 0 },
+      { index: 1, state: 'receiving', fraction: 0.5 }, // one message per whole percent
+      { index: 1, state: 'receiving', fraction: 0.75 },
+      { index: 1, state: 'received', path: path.join(folder, 'Invoice <img src=x onerror=alert(1)>.pdf') },
+    ]);
+    assert.deepEqual(about(2), [{ index: 2, state: 'failed', message: 'The operation couldn\u2019t be completed. (Mail error 3.)' }]);
+    assert.deepEqual(about(3), [], 'still arriving');
+
+    // The drag went on beyond the retention zone: the window stays until the
+    // last file has arrived or failed (closing it would cancel the receipt).
+    sidecar.next(pid); // DRAG_EXIT
+    await until(() => lines.includes('[drag-out example] dropzone closes once its drops have arrived (drag-exit)'), 'the deferred close');
+    assert.equal(dropzone.isDestroyed(), false);
+    assert.equal(zone.closed, false);
+    never.fail('timed out after 120000 ms');
+    await until(() => dropzone.isDestroyed(), 'the dropzone closed once the drop settled');
+    assert.deepEqual(about(3), []); // collected before: the window is gone now
+    assert.deepEqual(stub.sentTo(dropzone, 'dropzone:file').filter((m) => m.index === 3).map((m) => m.message), ['timed out after 120000 ms']);
+    assert.equal(zone.closeCalls, 1);
+    for (const line of [
+      `[drag-out example] drop-1 dropped items=4 folder=${folder}`,
+      `[drag-out example] drop-1 received Notes.txt at ${existing}`,
+      `[drag-out example] drop-1 received Invoice <img src=x onerror=alert(1)>.pdf at ${path.join(folder, 'Invoice <img src=x onerror=alert(1)>.pdf')}`,
+      '[drag-out example] drop-1 not received Scan.tiff: The operation couldn\u2019t be completed. (Mail error 3.)',
+      '[drag-out example] drop-1 not received Photo.heic: timed out after 120000 ms',
+      '[drag-out example] dropzone closed (drag-exit)',
+    ]) {
+      assert.ok(lines.includes(line), `${line}\n---\n${lines.join('\n')}`);
+    }
+  });
+
+  test('a drag coming back while files arrive keeps the dropzone open; quitting closes it at once, rejecting what is pending', async () => {
+    const { example, dropzone, pid, sidecar } = await openDropzone();
+    const { stub, lines } = example;
+    reportArea(example, dropzone, AREA);
+    const [zone] = drops.zones;
+    zone.enter();
+    const [pending] = zone.drop([{ kind: 'promise', name: 'Photo.heic' }]);
+
+    const deferred = () => lines.filter((line) => line.startsWith('[drag-out example] dropzone closes once')).length;
+    sidecar.next(pid); // DRAG_EXIT: deferred
+    await until(() => deferred() === 1, 'the deferred close');
+    sidecar.next(pid); // DRAG_ENTER: the drag came back, it stays open
+    await until(() => lines.filter((line) => line === '[drag-out example] dropzone sidecar: drag-enter').length === 2, 'the second drag-enter');
+    sidecar.next(pid); // OUTSIDE_CLICK: deferred again, not forgotten
+    await until(() => deferred() === 2, 'the second deferred close');
+    assert.equal(stub.windows.length, 2, 'no second dropzone');
+    assert.equal(dropzone.isDestroyed(), false);
+
+    await example.handle.stop();
+    assert.equal(dropzone.isDestroyed(), true, 'quitting does not wait');
+    await assert.rejects(pending.path, { message: 'the drop zone was closed' });
+    assert.ok(lines.includes('[drag-out example] dropzone closed (quit)'));
+    assert.ok(lines.includes('[drag-out example] drop zone closed (window closed)'));
+  });
+
+  test('hiding the dropzone window closes its zone; a drop area reported then opens none', async () => {
+    const { example, dropzone } = await openDropzone();
+    reportArea(example, dropzone, AREA);
+    dropzone.hide();
+    assert.equal(drops.zones[0].closed, true);
+    assert.ok(example.lines.includes('[drag-out example] drop zone closed (window hidden)'));
+    reportArea(example, dropzone, AREA_WITH_LIST);
+    assert.deepEqual(drops.zones[0].rects, [AREA], 'a closed zone is not moved');
+    assert.equal(drops.zones.length, 1, 'nor a new one opened');
   });
 });
