@@ -218,6 +218,7 @@ function startApp(electron, options = {}) {
       maximizable: false,
       alwaysOnTop: true,
       skipTaskbar: true,
+      acceptFirstMouse: true, // shown inactive: its page's first click is a click, not an activation
       webPreferences: webPreferences(path.join(__dirname, 'dropzone-preload.js')),
     });
     const opened = { win, zone: null, receiving: 0, closing: null };
@@ -244,6 +245,7 @@ function startApp(electron, options = {}) {
       return;
     }
     dropzone = null;
+    closeZone(closing, reason);
     closing.win.close();
     log(`${TAG} dropzone closed (${reason})`);
   }
@@ -290,8 +292,12 @@ function startApp(electron, options = {}) {
     log(`${TAG} drop zone opened rect=${shown} destination=${destination}`);
     const { zone } = opened;
     const arriving = []; // { dropId, index, name, promise, shown } of promised files not yet received
-    zone.on('enter', () => sendTo(win, 'dropzone:hover', { over: true }));
-    zone.on('exit', () => sendTo(win, 'dropzone:hover', { over: false }));
+    for (const [event, over] of [['enter', true], ['exit', false]]) {
+      zone.on(event, () => {
+        log(`${TAG} drop zone: ${event}`);
+        sendTo(win, 'dropzone:hover', { over });
+      });
+    }
     zone.on('drop', (drop) => receive(opened, arriving, drop));
     zone.on('progress', ({ name, path: about, fraction }) => {
       const entry = arrivingEntry(arriving, name, about);

@@ -12,7 +12,7 @@
 const area = document.getElementById('area');
 const list = document.getElementById('drops');
 const AREA_TEXT = area.textContent;
-const rows = new Map(); // "<dropId>/<index>" -> { row, bar, state }
+const rows = new Map(); // "<dropId>/<index>" -> { row, bar, state, settled }
 
 function reportArea() {
   const { x, y, width, height } = area.getBoundingClientRect();
@@ -38,6 +38,16 @@ for (const type of ['dragleave', 'drop']) {
   });
 }
 
+// The zone over the area takes drags only: a click there is the page's, as
+// anywhere else. It clears the files that have arrived or failed.
+area.addEventListener('click', () => {
+  for (const [key, entry] of rows) {
+    if (!entry.settled) continue;
+    entry.row.remove();
+    rows.delete(key);
+  }
+});
+
 window.dropzone.onHover(({ over }) => {
   area.classList.toggle('over', over);
   area.textContent = AREA_TEXT;
@@ -59,7 +69,7 @@ window.dropzone.onDrop(({ dropId, items }) => {
     state.textContent = kind === 'promise' ? 'arriving' : '';
     row.append(title, bar, state);
     list.prepend(row);
-    rows.set(`${dropId}/${index}`, { row, bar, state });
+    rows.set(`${dropId}/${index}`, { row, bar, state, settled: false });
   }
 });
 
@@ -67,6 +77,7 @@ window.dropzone.onFile(({ dropId, index, state, fraction, path, message }) => {
   const entry = rows.get(`${dropId}/${index}`);
   if (!entry) return;
   entry.row.classList.toggle('failed', state === 'failed');
+  entry.settled = state !== 'receiving';
   entry.bar.hidden = state !== 'receiving';
   if (state === 'receiving') {
     entry.bar.value = fraction;
