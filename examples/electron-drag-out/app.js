@@ -323,7 +323,7 @@ function startApp(electron, options = {}) {
     const { win } = opened;
     const dropId = `drop-${nextDrop++}`;
     const items = drop.items.map((item, index) => ({ index, name: String(item.name), kind: item.kind }));
-    log(`${TAG} ${dropId} dropped items=${items.length} folder=${drop.folder}`);
+    log(`${TAG} ${dropId} dropped items=${items.length}${drop.folder ? ` folder=${drop.folder}` : ''}`);
     sendTo(win, 'dropzone:drop', { dropId, items });
     drop.items.forEach((item, index) => {
       const { name, kind } = items[index];

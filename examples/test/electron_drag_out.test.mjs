@@ -669,6 +669,13 @@ describe('files dropped on the dropzone', () => {
     assert.equal(drops.zones.length, 0, 'no zone for a bad area');
     assert.equal(example.lines.filter((line) => line === '[drag-out example] drop area refused: not a rectangle inside the window').length, bad.length);
 
+    // The dropzone is never the key window: without its number there is no zone.
+    dropzone.getMediaSourceId = () => 'screen:1:0';
+    reportArea(example, dropzone, AREA);
+    delete dropzone.getMediaSourceId;
+    assert.equal(drops.zones.length, 0);
+    assert.ok(example.lines.includes('[drag-out example] drop zone not opened: no window number for the dropzone window'));
+
     // A zone the package refuses (here: its window number) leaves the app up and says why.
     drag.acceptFileDrops = () => {
       throw new Error('no window 12');
@@ -724,10 +731,17 @@ describe('files dropped on the dropzone', () => {
       { index: 1, state: 'receiving', fraction: 0 },
       { index: 1, state: 'receiving', fraction: 0.5 }, // one message per whole percent
       { index: 1, state: 'receiving', fraction: 0.75 },
-      { index: 1, state: 'received', path: path.join(folder, 'Invoice <img src=x onerror=alert(1)>.pdf') },
+      { index: 1, state: 'received', path: path.join(folder, '2', 'Invoice <img src=x onerror=alert(1)>.pdf') },
     ]);
     assert.deepEqual(about(2), [{ index: 2, state: 'failed', message: 'The operation couldn\u2019t be completed. (Mail error 3.)' }]);
     assert.deepEqual(about(3), [], 'still arriving');
+
+    // A drop of existing files alone makes no folder.
+    zone.enter();
+    zone.drop([{ kind: 'file', path: existing }]);
+    assert.deepEqual(stub.sentTo(dropzone, 'dropzone:drop').at(-1), { dropId: 'drop-2', items: [{ index: 0, name: 'Notes.txt', kind: 'file' }] });
+    await until(() => lines.includes(`[drag-out example] drop-2 received Notes.txt at ${existing}`), 'the second drop');
+    assert.ok(lines.includes('[drag-out example] drop-2 dropped items=1'), lines.join('\n'));
 
     // The drag went on beyond the retention zone: the window stays until the
     // last file has arrived or failed (closing it would cancel the receipt).
@@ -743,7 +757,7 @@ describe('files dropped on the dropzone', () => {
     for (const line of [
       `[drag-out example] drop-1 dropped items=4 folder=${folder}`,
       `[drag-out example] drop-1 received Notes.txt at ${existing}`,
-      `[drag-out example] drop-1 received Invoice <img src=x onerror=alert(1)>.pdf at ${path.join(folder, 'Invoice <img src=x onerror=alert(1)>.pdf')}`,
+      `[drag-out example] drop-1 received Invoice <img src=x onerror=alert(1)>.pdf at ${path.join(folder, '2', 'Invoice <img src=x onerror=alert(1)>.pdf')}`,
       '[drag-out example] drop-1 not received Scan.tiff: The operation couldn\u2019t be completed. (Mail error 3.)',
       '[drag-out example] drop-1 not received Photo.heic: timed out after 120000 ms',
       '[drag-out example] dropzone closed (drag-exit)',

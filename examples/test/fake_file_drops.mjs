@@ -52,10 +52,12 @@ export function fakeFileDrops() {
      * { progress(fraction), receive(contents), fail(message), path }.
      */
     drop(items, point = { x: 10, y: 10 }) {
-      const folder = path.join(this.options.destination, `drop-${String(++this.drops).padStart(6, '0')}`);
-      fs.mkdirSync(folder);
+      // A folder for a drop with promised files, one inside it for each of them.
+      const promising = items.some((item) => item.kind === 'promise');
+      const folder = promising ? path.join(this.options.destination, `drop-${String(++this.drops).padStart(6, '0')}`) : null;
+      if (folder) fs.mkdirSync(folder);
       const controls = [];
-      const entries = items.map((item) => {
+      const entries = items.map((item, index) => {
         if (item.kind === 'file') return { name: path.basename(item.path), kind: 'file', path: Promise.resolve(item.path) };
         let settle;
         const promise = new Promise((resolve, reject) => {
@@ -71,7 +73,8 @@ export function fakeFileDrops() {
           path: promise,
           progress: (fraction) => this.emit('progress', { name: item.name, path: promise, fraction }),
           receive: (contents) => {
-            const file = path.join(folder, item.name);
+            const file = path.join(folder, String(index + 1), item.name);
+            fs.mkdirSync(path.dirname(file));
             fs.writeFileSync(file, contents);
             this.pending.delete(reject);
             settle.resolve(file);
