@@ -104,7 +104,7 @@ describe('main queue and virtual clock', () => {
 
 describe('loading', () => {
   const require = createRequire(import.meta.url);
-  const control = require.resolve('../backends/sim/control/index.js');
+  const control = require.resolve('../../backends/sim/control/index.js');
 
   test('on macOS (or anywhere but Linux) load() says the simulated desktop runs on Linux only', () => {
     for (const platform of ['darwin', 'win32']) {
