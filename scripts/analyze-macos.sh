@@ -53,18 +53,19 @@ fi
 
 # Symbols bound by flat-namespace lookup: the Node-API functions only.
 nm=$(command -v llvm-nm || command -v llvm-nm-14 || true)
-addon=$build/addon/kestrovan_file_promise_drag.node
 if [ -z "$nm" ]; then
   echo "analyze-macos: llvm-nm not found; cannot check the addon's bindings" >&2
   status=1
 else
-  unexpected=$("$nm" -m "$addon" | grep "dynamically looked up" | grep -v " _napi_" || true)
-  if [ -n "$unexpected" ]; then
-    echo "$unexpected" >&2
-    echo "analyze-macos: $addon looks these up by flat namespace; only Node-API functions may be" >&2
-    status=1
-  else
-    echo "ok: $addon: only Node-API functions are looked up from the host"
-  fi
+  for addon in "$build/addon/kestrovan_file_promise_drag.node" "$build/addon/kestrovan_file_drops.node"; do
+    unexpected=$("$nm" -m "$addon" | grep "dynamically looked up" | grep -v " _napi_" || true)
+    if [ -n "$unexpected" ]; then
+      echo "$unexpected" >&2
+      echo "analyze-macos: $addon looks these up by flat namespace; only Node-API functions may be" >&2
+      status=1
+    else
+      echo "ok: $addon: only Node-API functions are looked up from the host"
+    fi
+  done
 fi
 exit $status

@@ -52,6 +52,7 @@ for a in "${arches[@]}"; do
   build=build/$preset
   cmake --workflow --preset "$preset"
   check "$build/addon/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$a" "bundle"
+  check "$build/addon/kestrovan_file_drops.node" "Mach-O 64-bit" "$a" "bundle"
   check "$build/sidecar/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$a" "executable"
   bash scripts/analyze-macos.sh "$preset" || status=1
   # Test-only, never shipped: the sidecar's Mac suite's probe.
