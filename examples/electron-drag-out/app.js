@@ -14,13 +14,21 @@
 //   the progress and the end of the drag (onEnded);
 // - the dropzone sidecar watches files dragged toward the tray and opens a
 //   small dropzone window below it (startDropzoneSidecar): started once the
-//   menu bar has placed the tray, and started again when the displays change.
+//   menu bar has placed the tray, and started again when the displays change;
+// - files dropped on the dropzone's drop area, promised ones too (a Mail
+//   attachment, a photo from Photos, an image from Safari), are received into
+//   a fresh folder under the app's own (acceptFileDrops over the area the page
+//   reports), and the page lists each with its progress and outcome.
+const fs = require('fs');
 const path = require('path');
 const { pathToFileURL } = require('url');
 const drag = require('kestrovan-file-promise-drag');
 const { startDropzoneSidecar } = require('kestrovan-drag-dropzone-sidecar');
 
 const TAG = '[drag-out example]';
+// Under app.getPath('userData'): the app's own folder, never the user's
+// Downloads. Each drop is received into a fresh folder inside it.
+const DROPS_FOLDER = 'drops';
 const DROPZONE_SIZE = { width: 240, height: 150 };
 const DROPZONE_GAP = 6; // points between the tray and the dropzone window
 // A new tray's bounds are all zeros until the menu bar has placed it: look
@@ -31,6 +39,26 @@ const TRAY_PLACEMENT_TIMEOUT_MS = 10000;
 // metrics): the sidecar starts again once they have stopped for this long.
 const DISPLAY_SETTLE_MS = 250;
 const DISPLAY_EVENTS = ['display-added', 'display-removed', 'display-metrics-changed'];
+
+/**
+ * The drop area the dropzone page reports (CSS pixels of its content, origin
+ * top left), as the zone's rect in the window content's points: scaled by
+ * the page's zoom and clipped to the content. Null for anything that is not
+ * a rectangle with some area inside the content.
+ */
+function zoneRectFrom(reported, zoomFactor, content) {
+  if (reported === null || typeof reported !== 'object') return null;
+  const { x, y, width, height } = reported;
+  if (![x, y, width, height].every((value) => typeof value === 'number' && Number.isFinite(value))) return null;
+  if (width <= 0 || height <= 0) return null;
+  const zoom = typeof zoomFactor === 'number' && zoomFactor > 0 ? zoomFactor : 1;
+  const left = Math.max(0, x * zoom);
+  const top = Math.max(0, y * zoom);
+  const right = Math.min(content.width, (x + width) * zoom);
+  const bottom = Math.min(content.height, (y + height) * zoom);
+  if (right <= left || bottom <= top) return null;
+  return { x: left, y: top, width: right - left, height: bottom - top };
+}
 
 /** Whether the menu bar has placed the tray (a new tray answers zeros until then). */
 const isPlaced = (bounds) => Boolean(bounds) && bounds.width > 0 && bounds.height > 0;
@@ -70,13 +98,15 @@ function startApp(electron, options = {}) {
   const files = new Map(); // id -> { id, name, url, size }: what this process knows
   let win = null;
   let tray = null;
-  let dropzone = null;
+  let dropzone = null; // the dropzone window and its drop zone, while open
   let sidecar = null;
   let nextDrag = 1;
+  let nextDrop = 1;
 
   const trayPlacementTimeoutMs = options.trayPlacementTimeoutMs ?? TRAY_PLACEMENT_TIMEOUT_MS;
   const displaySettleMs = options.displaySettleMs ?? DISPLAY_SETTLE_MS;
   const pageUrl = pathToFileURL(path.join(__dirname, 'index.html')).href;
+  const dropzoneUrl = pathToFileURL(path.join(__dirname, 'dropzone.html')).href;
 
   const sendToPage = (channel, message) => {
     if (win && !win.isDestroyed()) win.webContents.send(channel, message);
@@ -158,9 +188,27 @@ function startApp(electron, options = {}) {
 
   // ---- The dropzone by the tray ----------------------------------------------
 
+  // The dropzone window, while one is open: { win, zone, receiving, closing }.
+  // zone: the drop zone over the page's drop area (acceptFileDrops), once the
+  // page has reported where that is; receiving: the dropped files whose
+  // receipt has not settled; closing: why the window is to close once they
+  // have (a close asked for while files are still arriving waits for them).
+  const sendTo = (target, channel, message) => {
+    if (!target.isDestroyed()) target.webContents.send(channel, message);
+  };
+  // As fromOurPage, for the dropzone window's page.
+  const fromDropzonePage = (event) => {
+    if (dropzone === null || dropzone.win.isDestroyed() || event.sender !== dropzone.win.webContents) return false;
+    const frame = event.senderFrame;
+    return frame != null && frame === dropzone.win.webContents.mainFrame && frame.url === dropzoneUrl;
+  };
+
   function openDropzone(bounds) {
-    if (dropzone && !dropzone.isDestroyed()) return;
-    dropzone = new BrowserWindow({
+    if (dropzone) {
+      dropzone.closing = null; // the drag came back: it stays open
+      return;
+    }
+    const win = new BrowserWindow({
       ...bounds,
       show: false,
       frame: false,
@@ -170,22 +218,137 @@ function startApp(electron, options = {}) {
       maximizable: false,
       alwaysOnTop: true,
       skipTaskbar: true,
-      webPreferences: webPreferences(null),
+      acceptFirstMouse: true, // shown inactive: its page's first click is a click, not an activation
+      webPreferences: webPreferences(path.join(__dirname, 'dropzone-preload.js')),
     });
-    const opened = dropzone;
-    opened.on('closed', () => {
+    const opened = { win, zone: null, receiving: 0, closing: null };
+    dropzone = opened;
+    // The zone lives no longer than the window shows the page it covers.
+    win.on('hide', () => closeZone(opened, 'window hidden'));
+    win.on('closed', () => {
+      closeZone(opened, 'window closed');
       if (dropzone === opened) dropzone = null;
     });
-    opened.loadFile(path.join(__dirname, 'dropzone.html'));
-    opened.showInactive(); // never takes the focus from the app the drag comes from
+    win.loadFile(path.join(__dirname, 'dropzone.html'));
+    win.showInactive(); // never takes the focus from the app the drag comes from
     log(`${TAG} dropzone opened`);
   }
 
-  function closeDropzone(reason) {
-    if (!dropzone || dropzone.isDestroyed()) return;
-    dropzone.close();
+  // Closes the dropzone window; unless `now`, only once the files dropped on it
+  // have arrived (or failed): closing it sooner would cancel their receipt.
+  function closeDropzone(reason, { now = false } = {}) {
+    const closing = dropzone;
+    if (!closing) return;
+    if (!now && closing.receiving > 0) {
+      if (closing.closing === null) log(`${TAG} dropzone closes once its drops have arrived (${reason})`);
+      closing.closing = reason;
+      return;
+    }
     dropzone = null;
+    closeZone(closing, reason);
+    closing.win.close();
     log(`${TAG} dropzone closed (${reason})`);
+  }
+
+  function closeZone(opened, reason) {
+    if (opened.zone === null || opened.zone.closed) return;
+    opened.zone.close(); // what is still arriving is rejected: "the drop zone was closed"
+    log(`${TAG} drop zone closed (${reason})`);
+  }
+
+  // The page reports its drop area: at load, and whenever it moves or resizes.
+  function onDropArea(event, reported) {
+    if (!fromDropzonePage(event)) return;
+    const opened = dropzone;
+    const { win } = opened;
+    const [width, height] = win.getContentSize();
+    const rect = zoneRectFrom(reported, win.webContents.getZoomFactor(), { width, height });
+    if (rect === null) {
+      log(`${TAG} drop area refused: not a rectangle inside the window`);
+      return;
+    }
+    const shown = `${rect.x},${rect.y},${rect.width},${rect.height}`;
+    if (opened.zone !== null && !opened.zone.closed) {
+      opened.zone.setRect(rect);
+      log(`${TAG} drop zone moved rect=${shown}`);
+      return;
+    }
+    if (opened.zone !== null || !win.isVisible()) return; // closed with its window, or hidden
+    // The dropzone is shown without taking the focus: 0 (the key window)
+    // would put the zone on the window the drag comes from.
+    const windowNumber = drag.windowNumberOf(win);
+    if (windowNumber === 0) {
+      log(`${TAG} drop zone not opened: no window number for the dropzone window`);
+      return;
+    }
+    const destination = path.join(app.getPath('userData'), DROPS_FOLDER);
+    try {
+      fs.mkdirSync(destination, { recursive: true });
+      opened.zone = drag.acceptFileDrops({ windowNumber, rect, destination });
+    } catch (error) {
+      log(`${TAG} drop zone not opened: ${error.message}`);
+      return;
+    }
+    log(`${TAG} drop zone opened rect=${shown} destination=${destination}`);
+    const { zone } = opened;
+    const arriving = []; // { dropId, index, name, promise, shown } of promised files not yet received
+    for (const [event, over] of [['enter', true], ['exit', false]]) {
+      zone.on(event, () => {
+        log(`${TAG} drop zone: ${event}`);
+        sendTo(win, 'dropzone:hover', { over });
+      });
+    }
+    zone.on('drop', (drop) => receive(opened, arriving, drop));
+    zone.on('progress', ({ name, path: about, fraction }) => {
+      const entry = arrivingEntry(arriving, name, about);
+      if (!entry || typeof fraction !== 'number') return;
+      const percent = Math.floor(fraction * 100);
+      if (percent === entry.shown) return;
+      entry.shown = percent;
+      sendTo(win, 'dropzone:file', { dropId: entry.dropId, index: entry.index, state: 'receiving', fraction });
+    });
+  }
+
+  // The promised file a progress report is about: the item whose path promise
+  // it carries; failing that, the one file arriving under that name.
+  function arrivingEntry(arriving, name, about) {
+    const same = arriving.find((entry) => entry.promise === about);
+    if (same) return same;
+    const named = arriving.filter((entry) => entry.name === name);
+    return named.length === 1 ? named[0] : undefined;
+  }
+
+  // A drop: the page lists its files at once, then hears each one's outcome.
+  function receive(opened, arriving, drop) {
+    const { win } = opened;
+    const dropId = `drop-${nextDrop++}`;
+    const items = drop.items.map((item, index) => ({ index, name: String(item.name), kind: item.kind }));
+    log(`${TAG} ${dropId} dropped items=${items.length}${drop.folder ? ` folder=${drop.folder}` : ''}`);
+    sendTo(win, 'dropzone:drop', { dropId, items });
+    drop.items.forEach((item, index) => {
+      const { name, kind } = items[index];
+      const entry = { dropId, index, name, promise: item.path, shown: -1 };
+      if (kind === 'promise') arriving.push(entry);
+      opened.receiving += 1;
+      Promise.resolve(item.path)
+        .then(
+          (received) => {
+            log(`${TAG} ${dropId} received ${name} at ${received}`);
+            sendTo(win, 'dropzone:file', { dropId, index, state: 'received', path: received });
+          },
+          (error) => {
+            const message = (error && error.message) || String(error);
+            log(`${TAG} ${dropId} not received ${name}: ${message}`);
+            sendTo(win, 'dropzone:file', { dropId, index, state: 'failed', message });
+          },
+        )
+        .finally(() => {
+          const at = arriving.indexOf(entry);
+          if (at !== -1) arriving.splice(at, 1);
+          opened.receiving -= 1;
+          if (opened.receiving === 0 && opened.closing !== null && dropzone === opened) closeDropzone(opened.closing);
+        });
+    });
   }
 
   let stopped = false;
@@ -288,6 +451,7 @@ function startApp(electron, options = {}) {
   ipcMain.on('drag-out:cancel', (event) => {
     if (fromOurPage(event)) drag.disarmPromiseDrag();
   });
+  ipcMain.on('dropzone:area', onDropArea);
 
   const ready = app.whenReady().then(async () => {
     for (const file of await options.catalogue) files.set(file.id, Object.freeze({ ...file }));
@@ -317,7 +481,7 @@ function startApp(electron, options = {}) {
       stopped = true; // a wait for the tray's placement ends at its next look
       if (displayTimer !== null) clearTimeout(displayTimer);
       for (const [event, listener] of displayListeners) screen.removeListener(event, listener);
-      closeDropzone('quit');
+      closeDropzone('quit', { now: true });
       stopping = sidecar ? sidecar.stop() : retiring || Promise.resolve(null);
     }
     return stopping;

@@ -102,7 +102,9 @@ async function until(condition, what, timeout = 10000) {
 
 /** Starts the example with the stand-in Electron; resolves when it is up. */
 async function startExample({ sidecar = fakeSidecar(), trayBounds = TRAY, ...appOptions } = {}) {
-  const stub = electronStub(desktop, { display: DISPLAY, trayBounds });
+  const userData = tempFolder('kestrovan-example-userdata-');
+  folders.push(userData);
+  const stub = electronStub(desktop, { display: DISPLAY, trayBounds, userData });
   const lines = [];
   const handle = startApp(stub.electron, {
     catalogue: Promise.resolve(catalogue()),
@@ -112,11 +114,12 @@ async function startExample({ sidecar = fakeSidecar(), trayBounds = TRAY, ...app
   });
   await handle.ready;
   const [win] = stub.windows;
-  const example = { stub, win, lines, handle, sidecar };
+  const example = { stub, win, lines, handle, sidecar, userData };
   running.push(example);
   return example;
 }
 const running = [];
+const folders = [];
 
 /** The window's page starts an HTML drag on its list: the button goes down, the mouse moves a little. */
 function pressInWindow(win) {
@@ -158,6 +161,7 @@ function cleanDesktop() {
 beforeEach(cleanDesktop);
 afterEach(async () => {
   for (const example of running.splice(0)) await example.handle.stop();
+  for (const folder of folders.splice(0)) fs.rmSync(folder, { recursive: true, force: true });
 });
 
 // ---- The drag out --------------------------------------------------------------
@@ -317,8 +321,8 @@ describe('dragging remote files out', () => {
  * gone on to another page), 'gone' (a frame that no longer exists:
  * senderFrame null).
  */
-async function asSender(example, from, send) {
-  const { stub, win } = example;
+async function asSender(example, from, send, win = example.win) {
+  const { stub } = example;
   const contents = win.webContents;
   const main = contents.mainFrame;
   switch (from) {
@@ -345,6 +349,9 @@ async function asSender(example, from, send) {
 }
 const sendAs = (example, from, channel, ...args) =>
   asSender(example, from, (sender, frame) => example.stub.sendFromFrame(sender, frame, channel, ...args));
+/** The same to the page of another window of the app (the dropzone's). */
+const sendToWindowAs = (example, win, from, channel, ...args) =>
+  asSender(example, from, (sender, frame) => example.stub.sendFromFrame(sender, frame, channel, ...args), win);
 const invokeAs = (example, from, channel, ...args) =>
   asSender(example, from, (sender, frame) => example.stub.invokeFromFrame(sender, frame, channel, ...args));
 
@@ -546,5 +553,307 @@ describe('the dropzone by the tray', () => {
     assert.ok(error.includes(`[KestrovanDragDropzone] Sidecar failed: ${line}`), error);
     const { running: begun } = dragOut(example, ['letter']);
     assert.ok(begun, 'the drag still begins');
+  });
+});
+
+// ---- Files dropped on the dropzone -------------------------------------------------
+
+// Other applications' drags into the dropzone window, on the simulated
+// desktop: the Finder's files, Mail's promised attachments (slow, failing,
+// never fulfilled), moved over the window and dropped. The drop zone is the
+// package's own (acceptFileDrops, its native module on the simulated desktop).
+
+// The page's drop area in the 240 x 150 dropzone, as its getBoundingClientRect
+// reports it: the whole window but a 6-pixel margin, then shrunk as the list
+// of drops grows below it.
+const AREA = { x: 6, y: 6, width: 228, height: 138 };
+const AREA_WITH_LIST = { x: 6, y: 6, width: 228, height: 80 };
+const IN_AREA = { x: 120, y: 40 };
+const IN_MARGIN = { x: 3, y: 40 };
+
+/** Runs what is due on the main queue (the zone's events and the sources' answers), until nothing is left. */
+async function settle() {
+  await new Promise((resolve) => setImmediate(resolve));
+  while (desktop.runMainQueue() > 0) await new Promise((resolve) => setImmediate(resolve));
+}
+/** Moves the desktop's clock on by `seconds`, and lets what was due run. */
+async function wait(seconds) {
+  await settle();
+  desktop.advanceClock(seconds);
+  await settle();
+}
+const zonesOver = (win) => desktop.dropZones().filter((zone) => zone.window === win.number).map(({ rect }) => rect);
+
+/** Another application's drag into `win`: moved through `points` (content points), then dropped or not. */
+function dragInto(win, items, points, { drop = true } = {}) {
+  const id = desktop.beginIncomingDrag(items);
+  const places = points.map((point) => desktop.moveIncomingDrag(id, win.number, point).target);
+  if (drop) places.push(`drop on ${desktop.dropIncomingDrag(id).target}`);
+  else desktop.cancelIncomingDrag(id);
+  return places;
+}
+
+describe('files dropped on the dropzone', () => {
+  afterEach(() => assert.deepEqual(desktop.violations(), []));
+
+  /** Starts the example, lets the sidecar say DRAG_ENTER; answers the example, the dropzone window and the sidecar's pid. */
+  async function openDropzone() {
+    const sidecar = fakeSidecar({ lines: ['DRAG_ENTER', 'DRAG_EXIT', 'DRAG_ENTER', 'OUTSIDE_CLICK'] });
+    const example = await startExample({ sidecar });
+    await until(() => sidecar.argv() !== null, 'the sidecar listening');
+    const pid = sidecarPid(example.lines);
+    sidecar.next(pid); // DRAG_ENTER
+    await until(() => example.stub.windows.length === 2, 'the dropzone window');
+    return { example, dropzone: example.stub.windows[1], pid, sidecar };
+  }
+  const reportArea = (example, dropzone, area) => example.stub.sendFromPage(dropzone.webContents, 'dropzone:area', area);
+
+  test('the sidecar\'s drag-enter opens the dropzone, whose page\'s drop area gets a zone; it follows the area; closing the window closes it', async () => {
+    const { example, dropzone, pid, sidecar } = await openDropzone();
+    const { stub, lines, userData } = example;
+    assert.equal(dropzone.options.webPreferences.preload, path.join(exampleDir, 'dropzone-preload.js'));
+    assert.equal(dropzone.loaded, path.join(exampleDir, 'dropzone.html'));
+    assert.deepEqual(zonesOver(dropzone), [], 'no zone until the page says where its drop area is');
+
+    reportArea(example, dropzone, AREA);
+    assert.deepEqual(zonesOver(dropzone), [AREA]);
+    assert.deepEqual(zonesOver(example.win), [], 'over the dropzone, not the main window');
+    const destination = path.join(userData, 'drops');
+    assert.ok(fs.statSync(destination).isDirectory(), 'the app made its drops folder');
+    assert.ok(lines.includes(`[drag-out example] drop zone opened rect=6,6,228,138 destination=${destination}`), lines.join('\n'));
+    // A drag over the area goes to the zone; over the margin around it, to the page.
+    assert.deepEqual(dragInto(dropzone, [{ kind: 'file', path: userData }], [IN_MARGIN, IN_AREA, IN_MARGIN], { drop: false }), [
+      'webContents',
+      'zone',
+      'webContents',
+    ]);
+
+    // The list grows below the area; the page zoomed in (CSS pixels are then
+    // larger than points); an area beyond the window: each report moves the
+    // same zone.
+    const moves = [
+      [1, AREA_WITH_LIST, AREA_WITH_LIST],
+      [2, { x: 3, y: 3, width: 114, height: 40 }, { x: 6, y: 6, width: 228, height: 80 }],
+      [2, { x: 3, y: 3, width: 150, height: 100 }, { x: 6, y: 6, width: 234, height: 144 }], // clipped to the 240 x 150 content
+      [1, { x: -10, y: 100, width: 300, height: 80 }, { x: 0, y: 100, width: 240, height: 50 }],
+    ];
+    for (const [zoom, reported, rect] of moves) {
+      dropzone.webContents.setZoomFactor(zoom);
+      reportArea(example, dropzone, reported);
+      assert.deepEqual(zonesOver(dropzone), [rect], JSON.stringify(reported));
+    }
+    assert.ok(lines.includes('[drag-out example] drop zone moved rect=6,6,228,80'));
+    assert.deepEqual(dragInto(dropzone, [{ kind: 'file', path: userData }], [IN_AREA, { x: 120, y: 120 }], { drop: false }), [
+      'webContents',
+      'zone',
+    ]);
+
+    sidecar.next(pid); // DRAG_EXIT
+    await until(() => dropzone.isDestroyed(), 'the dropzone closed on drag-exit');
+    assert.deepEqual(desktop.dropZones(), [], 'the zone closed with its window');
+    assert.ok(lines.includes('[drag-out example] drop zone closed (drag-exit)'));
+    reportArea(example, dropzone, AREA);
+    assert.deepEqual(desktop.dropZones(), [], 'a closed window\'s page opens nothing');
+
+    // The next dropzone gets a zone of its own, which closes with its window
+    // however it closes.
+    sidecar.next(pid); // DRAG_ENTER
+    await until(() => stub.windows.length === 3, 'the dropzone opened again');
+    reportArea(example, stub.windows[2], AREA);
+    assert.deepEqual(zonesOver(stub.windows[2]), [AREA]);
+    stub.windows[2].close();
+    await settle();
+    assert.deepEqual(desktop.dropZones(), []);
+    assert.ok(lines.includes('[drag-out example] drop zone closed (window closed)'));
+  });
+
+  test('a drop area counts only from the dropzone\'s own page, and only as a rectangle inside the window', async () => {
+    const { example, dropzone } = await openDropzone();
+    const refusedLines = () => example.lines.filter((line) => line === '[drag-out example] drop area refused: not a rectangle inside the window');
+    // From the main window's page, another web contents, an iframe of the
+    // dropzone's page, its main frame navigated away, a frame that has gone.
+    await sendAs(example, 'page', 'dropzone:area', AREA);
+    for (const from of ['other', 'iframe', 'navigated', 'gone']) await sendToWindowAs(example, dropzone, from, 'dropzone:area', AREA);
+    assert.deepEqual(desktop.dropZones(), [], 'no zone from another sender');
+    assert.deepEqual(refusedLines(), [], 'nor a line');
+
+    const bad = [
+      null,
+      'everywhere',
+      [6, 6, 228, 138],
+      { x: 6, y: 6, width: 228 },
+      { x: '6', y: 6, width: 228, height: 138 },
+      { x: Number.NaN, y: 6, width: 228, height: 138 },
+      { x: 6, y: 6, width: Infinity, height: 138 },
+      { x: 6, y: 6, width: 0, height: 138 },
+      { x: 6, y: 6, width: 228, height: -1 },
+      { x: 240, y: 0, width: 10, height: 10 }, // beside the window
+      { x: 0, y: -20, width: 10, height: 20 }, // above it
+    ];
+    for (const area of bad) reportArea(example, dropzone, area);
+    assert.deepEqual(desktop.dropZones(), [], 'no zone for a bad area');
+    assert.equal(refusedLines().length, bad.length);
+
+    // The dropzone is never the key window: without its number there is no zone.
+    dropzone.getMediaSourceId = () => 'screen:1:0';
+    reportArea(example, dropzone, AREA);
+    assert.ok(example.lines.includes('[drag-out example] drop zone not opened: no window number for the dropzone window'));
+    // The package refusing (a window that is not there) leaves the app up and says why.
+    dropzone.getMediaSourceId = () => 'window:999999:0';
+    reportArea(example, dropzone, AREA);
+    assert.ok(example.lines.some((line) => line.startsWith('[drag-out example] drop zone not opened: ') && line.includes('999999')), example.lines.join('\n'));
+    delete dropzone.getMediaSourceId;
+    assert.deepEqual(desktop.dropZones(), []);
+    reportArea(example, dropzone, AREA);
+    assert.deepEqual(zonesOver(dropzone), [AREA], 'the next report opens it');
+  });
+
+  test('a drop: the page shows the hover, lists each file, its progress and where it arrived or why not', async () => {
+    const { example, dropzone, pid, sidecar } = await openDropzone();
+    const { stub, lines, userData } = example;
+    reportArea(example, dropzone, AREA);
+
+    // A Finder file and three of Mail's attachments: one slow with progress,
+    // one failing, one never fulfilled (rejected after the default 120 s).
+    const existing = path.join(userData, 'Notes.txt');
+    fs.writeFileSync(existing, 'notes');
+    const hostileLooking = 'Invoice <img src=x onerror=alert(1)>.pdf';
+    const places = dragInto(
+      dropzone,
+      [
+        { kind: 'file', path: existing },
+        { kind: 'promise', name: hostileLooking, contents: '%PDF-1.4', delay: 0.4, progress: [0, 0.004, 0.5, 0.75] },
+        { kind: 'promise', name: 'Scan.tiff', delay: 0.1, error: 'The operation couldn\u2019t be completed. (Mail error 3.)' },
+        { kind: 'promise', name: 'Photo.heic', never: true },
+      ],
+      [IN_MARGIN, IN_AREA, IN_MARGIN, IN_AREA],
+    );
+    assert.deepEqual(places, ['webContents', 'zone', 'webContents', 'zone', 'drop on zone']);
+    await settle();
+    // The page's own HTML drag events do not fire over the zone: its hover comes from the zone.
+    assert.deepEqual(stub.sentTo(dropzone, 'dropzone:hover'), [{ over: true }, { over: false }, { over: true }]);
+    // Over the margin the page heard the drag itself, its items untouched.
+    assert.deepEqual(
+      desktop.webContentsDragEvents(dropzone.number).map(({ type, items }) => [type, items.map((item) => item.name)]),
+      [
+        ['enter', ['Notes.txt', hostileLooking, 'Scan.tiff', 'Photo.heic']],
+        ['exit', ['Notes.txt', hostileLooking, 'Scan.tiff', 'Photo.heic']],
+        ['enter', ['Notes.txt', hostileLooking, 'Scan.tiff', 'Photo.heic']],
+        ['exit', ['Notes.txt', hostileLooking, 'Scan.tiff', 'Photo.heic']],
+      ],
+    );
+    assert.deepEqual(stub.sentTo(dropzone, 'dropzone:drop'), [
+      {
+        dropId: 'drop-1',
+        items: [
+          { index: 0, name: 'Notes.txt', kind: 'file' },
+          { index: 1, name: hostileLooking, kind: 'promise' },
+          { index: 2, name: 'Scan.tiff', kind: 'promise' },
+          { index: 3, name: 'Photo.heic', kind: 'promise' },
+        ],
+      },
+    ]);
+    const dropped = lines.find((line) => line.startsWith('[drag-out example] drop-1 dropped items=4 folder='));
+    assert.ok(dropped, lines.join('\n'));
+    const folder = dropped.slice(dropped.indexOf('folder=') + 'folder='.length);
+    assert.equal(path.dirname(folder), path.join(userData, 'drops'));
+
+    const about = (index) =>
+      stub
+        .sentTo(dropzone, 'dropzone:file')
+        .filter((m) => m.dropId === 'drop-1' && m.index === index)
+        .map(({ dropId, index: _, ...rest }) => rest);
+    await wait(0.2);
+    assert.deepEqual(about(0), [{ state: 'received', path: existing }], 'an existing file: its own path, at once');
+    assert.deepEqual(about(2), [{ state: 'failed', message: 'The operation couldn\u2019t be completed. (Mail error 3.)' }]);
+    await wait(0.3);
+    const received = about(1).at(-1);
+    assert.deepEqual(about(1).slice(0, -1), [
+      { state: 'receiving', fraction: 0 }, // one message per whole percent: not 0.004
+      { state: 'receiving', fraction: 0.5 },
+      { state: 'receiving', fraction: 0.75 },
+    ]);
+    assert.equal(received.state, 'received');
+    assert.equal(path.basename(received.path), hostileLooking);
+    assert.ok(received.path.startsWith(folder + path.sep), received.path);
+    assert.equal(fs.readFileSync(received.path, 'utf8'), '%PDF-1.4');
+    assert.deepEqual(about(3), [], 'still arriving');
+
+    // The drag went on beyond the retention zone: the window stays until the
+    // last file has arrived or failed (closing it would cancel the receipt).
+    sidecar.next(pid); // DRAG_EXIT
+    await until(() => lines.includes('[drag-out example] dropzone closes once its drops have arrived (drag-exit)'), 'the deferred close');
+    assert.equal(dropzone.isDestroyed(), false);
+    assert.deepEqual(zonesOver(dropzone), [AREA], 'the zone stays too');
+    await wait(120);
+    await until(() => dropzone.isDestroyed(), 'the dropzone closed once the drop settled');
+    assert.deepEqual(about(3), [{ state: 'failed', message: 'timed out after 120000 ms waiting for "Photo.heic"' }]);
+    assert.deepEqual(desktop.dropZones(), []);
+    for (const line of [
+      `[drag-out example] drop-1 received Notes.txt at ${existing}`,
+      `[drag-out example] drop-1 received ${hostileLooking} at ${received.path}`,
+      '[drag-out example] drop-1 not received Scan.tiff: The operation couldn\u2019t be completed. (Mail error 3.)',
+      '[drag-out example] drop-1 not received Photo.heic: timed out after 120000 ms waiting for "Photo.heic"',
+      '[drag-out example] drop zone closed (drag-exit)',
+      '[drag-out example] dropzone closed (drag-exit)',
+    ]) {
+      assert.ok(lines.includes(line), `${line}\n---\n${lines.join('\n')}`);
+    }
+    // Nothing is left of the failed ones: only the slow one's file is in the drop's folder.
+    assert.deepEqual(fs.readdirSync(folder, { recursive: true }).map(String).filter((entry) => fs.statSync(path.join(folder, entry)).isFile()), [
+      path.relative(folder, received.path),
+    ]);
+  });
+
+  test('a drop of existing files alone makes no folder; a drag that leaves without dropping turns the hover off', async () => {
+    const { example, dropzone } = await openDropzone();
+    const { stub, lines, userData } = example;
+    reportArea(example, dropzone, AREA);
+    const existing = path.join(userData, 'Notes.txt');
+    fs.writeFileSync(existing, 'notes');
+    dragInto(dropzone, [{ kind: 'file', path: existing }], [IN_AREA, { x: 300, y: 40 }], { drop: false });
+    dragInto(dropzone, [{ kind: 'file', path: existing }], [IN_AREA]);
+    await settle();
+    assert.deepEqual(stub.sentTo(dropzone, 'dropzone:hover'), [{ over: true }, { over: false }, { over: true }]);
+    assert.deepEqual(stub.sentTo(dropzone, 'dropzone:drop'), [{ dropId: 'drop-1', items: [{ index: 0, name: 'Notes.txt', kind: 'file' }] }]);
+    await until(() => lines.includes(`[drag-out example] drop-1 received Notes.txt at ${existing}`), 'the file');
+    assert.ok(lines.includes('[drag-out example] drop-1 dropped items=1'), lines.join('\n'));
+    assert.deepEqual(fs.readdirSync(path.join(userData, 'drops')), []);
+  });
+
+  test('a drag coming back while files arrive keeps the dropzone open; quitting closes it at once, rejecting what is pending', async () => {
+    const { example, dropzone, pid, sidecar } = await openDropzone();
+    const { stub, lines } = example;
+    reportArea(example, dropzone, AREA);
+    dragInto(dropzone, [{ kind: 'promise', name: 'Photo.heic', never: true }], [IN_AREA]);
+    await settle();
+
+    const deferred = () => lines.filter((line) => line.startsWith('[drag-out example] dropzone closes once')).length;
+    sidecar.next(pid); // DRAG_EXIT: deferred
+    await until(() => deferred() === 1, 'the deferred close');
+    sidecar.next(pid); // DRAG_ENTER: the drag came back, it stays open
+    await until(() => lines.filter((line) => line === '[drag-out example] dropzone sidecar: drag-enter').length === 2, 'the second drag-enter');
+    sidecar.next(pid); // OUTSIDE_CLICK: deferred again, not forgotten
+    await until(() => deferred() === 2, 'the second deferred close');
+    assert.equal(stub.windows.length, 2, 'no second dropzone');
+    assert.equal(dropzone.isDestroyed(), false);
+
+    await example.handle.stop();
+    assert.equal(dropzone.isDestroyed(), true, 'quitting does not wait');
+    await until(() => lines.includes('[drag-out example] drop-1 not received Photo.heic: the drop zone was closed'), 'the pending file rejected');
+    assert.ok(lines.includes('[drag-out example] drop zone closed (quit)'));
+    assert.ok(lines.includes('[drag-out example] dropzone closed (quit)'));
+    assert.deepEqual(desktop.dropZones(), []);
+  });
+
+  test('hiding the dropzone window closes its zone; a drop area reported then opens none', async () => {
+    const { example, dropzone } = await openDropzone();
+    reportArea(example, dropzone, AREA);
+    dropzone.hide();
+    assert.deepEqual(desktop.dropZones(), []);
+    assert.ok(example.lines.includes('[drag-out example] drop zone closed (window hidden)'));
+    reportArea(example, dropzone, AREA_WITH_LIST);
+    assert.deepEqual(desktop.dropZones(), [], 'nor a new one opened');
+    assert.deepEqual(dragInto(dropzone, [{ kind: 'file', path: example.userData }], [IN_AREA], { drop: false }), ['webContents']);
   });
 });

@@ -1,7 +1,8 @@
 // A stand-in for the few Electron main-process APIs the example uses, backed
 // by the simulated desktop: each BrowserWindow is a window of the desktop,
 // whose number its getMediaSourceId() answers as Electron does on macOS
-// ("window:<CGWindowID>:0"). IPC from the page is sent with sendFromPage and
+// ("window:<CGWindowID>:0"). app.getPath answers folders under `userData`
+// (a folder the test made). IPC from the page is sent with sendFromPage and
 // invokeFromPage, from its main frame (whose url is the file loaded) or from
 // another frame; what the main process sends a page is kept in `sent`. The
 // displays change with changeDisplays, which emits screen's events.
@@ -12,8 +13,9 @@ import { pathToFileURL } from 'node:url';
  * display: the primary display's bounds (Electron's space: top left, y down).
  * trayBounds: what Tray.getBounds() answers, or a function asked on each call
  *   (a new tray answers zeros until the menu bar has placed it).
+ * userData: what app.getPath('userData') answers (other names: folders inside it).
  */
-export function electronStub(desktop, { display: initialDisplay, trayBounds: initialTrayBounds }) {
+export function electronStub(desktop, { display: initialDisplay, trayBounds: initialTrayBounds, userData = null }) {
   let display = initialDisplay;
   let trayBounds = initialTrayBounds;
   const windows = [];
@@ -27,6 +29,10 @@ export function electronStub(desktop, { display: initialDisplay, trayBounds: ini
   app.quit = () => {
     app.quitCalls += 1;
   };
+  app.getPath = (name) => {
+    if (userData === null) throw new Error(`no folder for app.getPath('${name}') in this test`);
+    return name === 'userData' ? userData : `${userData}/${name}`;
+  };
 
   let nextFrame = 1;
   /** A WebFrameMain: the same object for the same frame, as Electron's are. */
@@ -37,6 +43,15 @@ export function electronStub(desktop, { display: initialDisplay, trayBounds: ini
       this.owner = owner;
       this.sent = [];
       this.mainFrame = frame('about:blank');
+      this.zoomFactor = 1;
+    }
+
+    getZoomFactor() {
+      return this.zoomFactor;
+    }
+
+    setZoomFactor(factor) {
+      this.zoomFactor = factor;
     }
 
     send(channel, message) {
@@ -79,8 +94,22 @@ export function electronStub(desktop, { display: initialDisplay, trayBounds: ini
       return { ...this.bounds };
     }
 
+    getContentSize() {
+      return [this.bounds.width, this.bounds.height]; // frameless windows only: content and frame alike
+    }
+
     showInactive() {
       this.visible = true;
+    }
+
+    isVisible() {
+      return this.visible;
+    }
+
+    hide() {
+      if (this.destroyed || !this.visible) return;
+      this.visible = false;
+      this.emit('hide');
     }
 
     isDestroyed() {
