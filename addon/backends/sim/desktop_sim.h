@@ -16,6 +16,8 @@
 // desktop lives for the process and is never destroyed.
 #pragma once
 
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -25,6 +27,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "port/application.h"
@@ -229,7 +232,7 @@ class Desktop {
   void setMainThreadToCurrent();
 
   // Diagnostic log; any thread may write it.
-  void writeLog(std::string line);
+  void writeLog(std::string_view tag, std::string_view message);
   std::vector<std::string> log() const;
   void clearLog();
   std::atomic<bool> echoLogToStderr = true;
@@ -269,9 +272,15 @@ class Desktop {
   bool liveTurnRunning_ = false;
 
   mutable std::mutex logMutex_;
-  std::vector<std::string> log_;
+  // The lines one after another, and where each ends: writing a line costs
+  // no allocation of its own.
+  std::string logText_;
+  std::vector<size_t> logEnds_;
   std::vector<std::string> violations_;
-  std::atomic<long> mainThreadId_ = 0;  // 0: the process's initial thread
+  // The thread setMainThreadToCurrent() named; until then, the process's
+  // initial thread.
+  std::atomic<bool> mainThreadNamed_ = false;
+  std::atomic<pthread_t> mainThread_{};
 };
 
 }  // namespace kestrovan::sim

@@ -8,11 +8,13 @@ void appendValue(std::string& out, std::string_view text) {
   constexpr char kHexDigits[] = "0123456789ABCDEF";
   // Control characters are single bytes in UTF-8 and never part of a longer
   // sequence, so the text is scanned byte by byte.
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      out.push_back(c);
-    } else if (byte == '\n') {
+  size_t plain = 0;  // the start of the run of bytes written unchanged
+  for (size_t at = 0; at < text.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte >= 0x20 && byte != 0x7F) continue;
+    out.append(text.data() + plain, at - plain);
+    plain = at + 1;
+    if (byte == '\n') {
       out.append("\\n");
     } else if (byte == '\r') {
       out.append("\\r");
@@ -23,6 +25,7 @@ void appendValue(std::string& out, std::string_view text) {
       out.append(escape, sizeof escape);
     }
   }
+  out.append(text.data() + plain, text.size() - plain);
 }
 
 void append(std::string& out, OneDecimal value) {
