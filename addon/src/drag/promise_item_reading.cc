@@ -9,13 +9,13 @@
 
 namespace kestrovan {
 
-PromiseItemReading readPromiseItem(napi_env env, napi_value element) {
+PromiseItemReading readPromiseItem(napi_env env, napi_value element, const PromiseItemKeys& keys) {
   PromiseItemReading reading;
-  reading.promiseId = stringProperty(env, element, "promiseId").value_or("");
-  reading.kind = stringProperty(env, element, "kind").value_or("");
+  reading.promiseId = stringProperty(env, element, keys.promiseId).value_or("");
+  reading.kind = stringProperty(env, element, keys.kind).value_or("");
   // Read whole: a NUL inside the name makes it invalid, it does not shorten it.
-  reading.suggestedName = wholeStringProperty(env, element, "suggestedName").value_or("");
-  std::optional<std::string> filePath = stringProperty(env, element, "filePath");
+  reading.suggestedName = wholeStringProperty(env, element, keys.suggestedName).value_or("");
+  std::optional<std::string> filePath = stringProperty(env, element, keys.filePath);
   if (filePath && filePath->empty()) filePath.reset();
 
   // The name comes from the page and becomes a file name at the drop target:
