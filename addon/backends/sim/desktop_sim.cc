@@ -100,11 +100,11 @@ void Desktop::reset() {
   violations_.clear();
 }
 
-bool Desktop::raises(const std::string& selector) {
-  if (raisingCalls.count(selector) == 0) return false;
+bool Desktop::raises(std::string_view selector) {
+  if (raisingCalls.empty() || raisingCalls.find(selector) == raisingCalls.end()) return false;
   if (!keptException) {
-    keptException =
-        port::PlatformException{"NSInvalidArgumentException", "simulated: " + selector + " raised"};
+    keptException = port::PlatformException{"NSInvalidArgumentException",
+                                            "simulated: " + std::string(selector) + " raised"};
   }
   return true;
 }

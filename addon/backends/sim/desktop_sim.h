@@ -176,10 +176,10 @@ class Desktop {
   // AppKit calls (named by selector) that raise an Objective-C exception
   // while named here, as AppKit raises on input it does not accept; the port
   // call catches it as the macOS backend does (port/platform_exception.h).
-  std::set<std::string> raisingCalls;
+  std::set<std::string, std::less<>> raisingCalls;
   // True when `selector` is to raise now: the exception is then kept for the
   // core, and the caller answers its failure value.
-  bool raises(const std::string& selector);
+  bool raises(std::string_view selector);
   // The exception the port keeps for the core (one thread drives the desktop).
   std::optional<port::PlatformException> keptException;
 

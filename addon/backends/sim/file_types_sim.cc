@@ -123,10 +123,13 @@ bool isKnownTypeIdentifier(const std::string& identifier) {
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (isBaseType(lower) || isDynamicTypeIdentifier(lower)) return true;
-  for (const auto& [extension, type] : extensionTable()) {
-    if (type == lower) return true;
-  }
-  return false;
+  // The types of the extension table, gathered once (every item of a drag asks).
+  static const auto* types = [] {
+    auto* gathered = new std::set<std::string>();
+    for (const auto& entry : extensionTable()) gathered->insert(entry.second);
+    return gathered;
+  }();
+  return types->count(lower) != 0;
 }
 
 }  // namespace kestrovan::port
