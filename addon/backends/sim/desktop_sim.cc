@@ -75,10 +75,13 @@ struct Desktop::Monitor : port::MonitorToken {
   bool removed = false;
 };
 
-Desktop& Desktop::instance() {
+std::atomic<Desktop*> Desktop::instance_{nullptr};
+
+Desktop& Desktop::made() {
   // Lives for the process: never destroyed, so no static destructor runs
   // handlers or releases objects after the host has shut down.
   static Desktop* desktop = new Desktop();
+  instance_.store(desktop, std::memory_order_release);
   return *desktop;
 }
 

@@ -154,7 +154,11 @@ struct MonitorInfo {
 
 class Desktop {
  public:
-  static Desktop& instance();
+  // (Inline: every export asks it something.)
+  static Desktop& instance() {
+    Desktop* desktop = instance_.load(std::memory_order_acquire);
+    return desktop != nullptr ? *desktop : made();
+  }
 
   // Forgets windows, views, events, pressed buttons, the mouse position, the
   // current event, the log and violations. Monitors, the main queue and the
@@ -279,6 +283,9 @@ class Desktop {
   std::vector<std::string> violations_;
   // The thread setMainThreadToCurrent() named; until then, the process's
   // initial thread.
+  static Desktop& made();
+  static std::atomic<Desktop*> instance_;
+
   std::atomic<bool> mainThreadNamed_ = false;
   std::atomic<pthread_t> mainThread_{};
 };
