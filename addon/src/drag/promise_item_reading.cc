@@ -24,11 +24,13 @@ PromiseItemReading readPromiseItem(napi_env env, napi_value element, const Promi
                (reading.kind == "file" || reading.kind == "directory");
   if (!valid) return reading;
 
+  // Valid: the texts move into the item (the reading keeps them only for a
+  // rejection).
   auto item = std::make_shared<PromiseItem>();
-  item->promiseId = reading.promiseId;
-  item->kind = reading.kind;
-  item->suggestedName = reading.suggestedName;
   item->fileType = fileTypeForPromiseItem(reading.kind, reading.suggestedName, reading.promiseId);
+  item->promiseId = std::move(reading.promiseId);
+  item->kind = std::move(reading.kind);
+  item->suggestedName = std::move(reading.suggestedName);
   item->filePath = std::move(filePath);
   reading.item = std::move(item);
   return reading;
