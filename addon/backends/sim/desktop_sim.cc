@@ -402,11 +402,27 @@ bool onInitialThread() {
 
 bool Desktop::onMainThread() const {
   if (!mainThreadNamed_.load(std::memory_order_acquire)) return onInitialThread();
-  return pthread_equal(pthread_self(), mainThread_.load(std::memory_order_relaxed));
+  // A named thread that has ended is no thread's: its pthread_t may be reused.
+  return !namedMainThreadEnded_.load(std::memory_order_acquire) &&
+         pthread_equal(pthread_self(), mainThread_.load(std::memory_order_relaxed));
 }
 
 void Desktop::setMainThreadToCurrent() {
+  // Tells the desktop when this thread ends, should it still be the main one then.
+  struct EndWatch {
+    ~EndWatch() {
+      Desktop& desktop = Desktop::instance();
+      if (desktop.mainThreadNamed_.load(std::memory_order_acquire) &&
+          pthread_equal(pthread_self(), desktop.mainThread_.load(std::memory_order_relaxed))) {
+        desktop.namedMainThreadEnded_.store(true, std::memory_order_release);
+      }
+    }
+  };
+  thread_local EndWatch watch;
+  (void)watch;
+  mainThreadNamed_.store(false, std::memory_order_release);
   mainThread_.store(pthread_self(), std::memory_order_relaxed);
+  namedMainThreadEnded_.store(false, std::memory_order_relaxed);
   mainThreadNamed_.store(true, std::memory_order_release);
 }
 

@@ -288,6 +288,7 @@ class Desktop {
 
   std::atomic<bool> mainThreadNamed_ = false;
   std::atomic<pthread_t> mainThread_{};
+  std::atomic<bool> namedMainThreadEnded_ = false;
 };
 
 }  // namespace kestrovan::sim
