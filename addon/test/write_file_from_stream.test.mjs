@@ -191,7 +191,10 @@ describe('failures remove the file it created, and only that', () => {
     const failure = new Error('connection reset');
     async function* chunks() {
       yield bytes(1000);
-      await new Promise((resolve) => setTimeout(resolve, 5));
+      // Reads run ahead of the writes: fail once the first chunk is on disk.
+      for (let waited = 0; fs.statSync(file).size < 1000 && waited < 5000; waited += 5) {
+        await new Promise((resolve) => setTimeout(resolve, 5));
+      }
       assert.equal(fs.statSync(file).size, 1000, 'the first chunk is on disk');
       throw failure;
     }

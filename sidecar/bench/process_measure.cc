@@ -76,10 +76,11 @@ void printDelays(const char* path, std::vector<double> delays, int rounds) {
   }
   const double median = delays[delays.size() / 2];
   const bool met = static_cast<int>(delays.size()) == rounds && median <= kTickMilliseconds;
-  std::printf("%s: over %zu of %d drags: min %.2f ms, median %.2f ms, max %.2f ms; "
-              "goal (every drag, median within one %.0f ms tick): %s\n",
-              path, delays.size(), rounds, delays.front(), median, delays.back(),
-              kTickMilliseconds, met ? "met" : "NOT met");
+  std::printf(
+      "%s: over %zu of %d drags: min %.2f ms, median %.2f ms, max %.2f ms; "
+      "goal (every drag, median within one %.0f ms tick): %s\n",
+      path, delays.size(), rounds, delays.front(), median, delays.back(), kTickMilliseconds,
+      met ? "met" : "NOT met");
 }
 
 }  // namespace

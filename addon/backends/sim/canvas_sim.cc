@@ -518,8 +518,7 @@ std::shared_ptr<SimImage> makeIcon(const std::string& identifier) {
       SimImageKind::kIcon, port::Size{kIconPoints, kIconPoints}, kIconPixelsPerPoint,
       [](const SimImage& image) {
         const int pixels = static_cast<int>(kIconPoints * kIconPixelsPerPoint);
-        cairo_surface_t* surface =
-            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels, pixels);
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels, pixels);
         cairo_t* cr = cairo_create(surface);
         cairo_scale(cr, kIconPixelsPerPoint, kIconPixelsPerPoint);
         const std::string& type = image.typeIdentifier;

@@ -389,8 +389,8 @@ bool onInitialThread() {
   }
   if (static_cast<long>(gettid()) != static_cast<long>(getpid())) return false;
   static const bool forksWatched = pthread_atfork(nullptr, nullptr, [] {
-    initialThreadKnown.store(false, std::memory_order_relaxed);
-  }) == 0;
+                                     initialThreadKnown.store(false, std::memory_order_relaxed);
+                                   }) == 0;
   if (forksWatched) {
     initialThread.store(self, std::memory_order_relaxed);
     initialThreadKnown.store(true, std::memory_order_release);

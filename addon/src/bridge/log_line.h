@@ -67,7 +67,9 @@ void appendPart(std::string& out, const Part& part) {
 // line is allocated once.
 inline size_t sizeHint(std::string_view text) { return text.size(); }
 inline size_t sizeHint(const std::string& text) { return text.size(); }
-inline size_t sizeHint(const char* text) { return text != nullptr ? std::char_traits<char>::length(text) : 0; }
+inline size_t sizeHint(const char* text) {
+  return text != nullptr ? std::char_traits<char>::length(text) : 0;
+}
 inline size_t sizeHint(const std::optional<std::string>& text) { return text ? text->size() : 0; }
 inline size_t sizeHint(bool) { return 3; }
 inline size_t sizeHint(OneDecimal) { return 8; }

@@ -84,14 +84,14 @@ std::optional<napi_value> propertyValue(napi_env env, napi_value object, const P
   if (key.value == nullptr) return propertyValue(env, object, std::string(key.text));
   if (!isObject(env, object)) return std::nullopt;
   bool has = false;
-  if (withoutPendingException(env, [&] { return napi_has_property(env, object, key.value, &has); }) !=
-          napi_ok ||
+  if (withoutPendingException(
+          env, [&] { return napi_has_property(env, object, key.value, &has); }) != napi_ok ||
       !has) {
     return std::nullopt;
   }
   napi_value value;
-  if (withoutPendingException(env, [&] { return napi_get_property(env, object, key.value, &value); }) !=
-      napi_ok) {
+  if (withoutPendingException(
+          env, [&] { return napi_get_property(env, object, key.value, &value); }) != napi_ok) {
     return std::nullopt;
   }
   return value;
@@ -103,7 +103,8 @@ PropertyName::PropertyName(napi_env env, const char* name) : text(name) {
   if (napi_create_string_utf8(env, name, NAPI_AUTO_LENGTH, &value) != napi_ok) value = nullptr;
 }
 
-std::optional<std::string> stringProperty(napi_env env, napi_value object, const PropertyName& key) {
+std::optional<std::string> stringProperty(napi_env env, napi_value object,
+                                          const PropertyName& key) {
   auto value = propertyValue(env, object, key);
   if (!value) return std::nullopt;
   return stringFromNapi(env, *value);
@@ -120,8 +121,7 @@ std::optional<std::string> stringFromNapi(napi_env env, napi_value value) {
   return textOfString(env, value, true);
 }
 
-std::optional<std::string_view> readString(napi_env env, napi_value value,
-                                           StringBuffer& buffer) {
+std::optional<std::string_view> readString(napi_env env, napi_value value, StringBuffer& buffer) {
   napi_valuetype type;
   if (napi_typeof(env, value, &type) != napi_ok || type != napi_string) return std::nullopt;
   size_t length = 0;
