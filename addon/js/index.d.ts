@@ -288,8 +288,8 @@ export interface WriteFileOptions {
  * source fails, a response is not ok, a chunk is not bytes, the disk is full,
  * `progress` throws, the signal aborts) the file it created is removed and the
  * promise rejects with the error. A response that is not ok fails with "The
- * server answered <status> <statusText>". Arguments of the wrong type reject
- * with a TypeError.
+ * server answered <status> <statusText>". Arguments of the wrong type, and a
+ * destination that is not an absolute path, reject with a TypeError.
  */
 export function writeFileFromStream(destinationPath: string, source: WriteSource, options?: WriteFileOptions): Promise<number>;
 

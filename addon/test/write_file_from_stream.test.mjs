@@ -191,7 +191,10 @@ describe('failures remove the file it created, and only that', () => {
     const failure = new Error('connection reset');
     async function* chunks() {
       yield bytes(1000);
-      await new Promise((resolve) => setTimeout(resolve, 5));
+      // Reads run ahead of the writes: fail once the first chunk is on disk.
+      for (let waited = 0; fs.statSync(file).size < 1000 && waited < 5000; waited += 5) {
+        await new Promise((resolve) => setTimeout(resolve, 5));
+      }
       assert.equal(fs.statSync(file).size, 1000, 'the first chunk is on disk');
       throw failure;
     }
@@ -273,6 +276,9 @@ describe('failures remove the file it created, and only that', () => {
     const calls = [
       ['', source()],
       [42, source()],
+      // Relative: it would be written under the working directory ('/' in a packaged Mac app).
+      [path.relative(process.cwd(), file), source()],
+      ['file.bin', source()],
       [file, null],
       [file, 'a string'],
       [file, [bytes(3)]],
@@ -284,6 +290,79 @@ describe('failures remove the file it created, and only that', () => {
     for (const args of calls) await assert.rejects(writeFileFromStream(...args), TypeError, JSON.stringify(args.slice(2)));
     assert.equal(exists(file), false);
   });
+});
+
+/**
+ * A slow disk: every write of the file waits `delay` ms before it starts.
+ * Counts the writes begun, and calls `onWrite` as each begins.
+ */
+async function withSlowDisk(delay, onWrite, body) {
+  const { write, writev } = fs;
+  const slow = (real) =>
+    function slowWrite(...args) {
+      onWrite();
+      setTimeout(() => real.apply(fs, args), delay);
+    };
+  fs.write = slow(write);
+  fs.writev = slow(writev);
+  try {
+    return await body();
+  } finally {
+    fs.write = write;
+    fs.writev = writev;
+  }
+}
+
+describe('a slow disk holds the source back', () => {
+  const MiB = 1024 * 1024;
+  const chunk = 64 * 1024;
+  const total = 24 * MiB;
+  const piece = bytes(chunk, 5);
+  // How far the source may run ahead of the file: what the helper queues
+  // (1 MiB), a Node stream's own buffer, and the write under way.
+  const bound = 4 * MiB;
+
+  // Each source records how far it ran ahead of the bytes on disk.
+  const sources = [
+    ['a Node stream', (state) => new Readable({
+      highWaterMark: chunk,
+      read() {
+        if (state.read >= total) return this.push(null);
+        state.read += chunk;
+        state.ahead = Math.max(state.ahead, state.read - state.written);
+        return this.push(piece);
+      },
+    })],
+    ['an async iterable', (state) => (async function* chunks() {
+      while (state.read < total) {
+        state.read += chunk;
+        state.ahead = Math.max(state.ahead, state.read - state.written);
+        yield piece;
+      }
+    })()],
+    ['a web stream', (state) => typeof ReadableStream === 'function' && new ReadableStream({
+      pull(controller) {
+        if (state.read >= total) return controller.close();
+        state.read += chunk;
+        state.ahead = Math.max(state.ahead, state.read - state.written);
+        return controller.enqueue(new Uint8Array(piece));
+      },
+    })],
+  ];
+  for (const [name, make] of sources) {
+    test(`${name}: read at most ${bound / MiB} MiB ahead of the disk, the file whole`, async () => {
+      const state = { read: 0, written: 0, ahead: 0 };
+      const source = make(state);
+      if (!source) return;
+      const file = destination();
+      const progress = (fraction) => { state.written = Math.round(fraction * total); };
+      const written = await withSlowDisk(3, () => {}, () => writeFileFromStream(file, source, { size: total, progress }));
+      assert.equal(written, total);
+      assert.equal(fs.statSync(file).size, total);
+      assert.ok(state.ahead <= bound, `read ${state.ahead} bytes ahead of the disk`);
+      fs.rmSync(file);
+    });
+  }
 });
 
 describe('abort', { skip: typeof AbortController !== 'function' && 'no AbortController in this Node' }, () => {
@@ -303,6 +382,30 @@ describe('abort', { skip: typeof AbortController !== 'function' && 'no AbortCont
     assert.equal(exists(file), false);
     assert.equal(source.destroyed, true);
     assert.deepEqual(fractions, [0, 0.1]);
+  });
+
+  test('an abort while a write is under way: no write begins after it, the file removed', async () => {
+    const file = destination();
+    const controller = new AbortController();
+    let writes = 0;
+    let writesAtAbort = -1;
+    const source = new Readable({ read() { this.push(bytes(64 * 1024)); } }); // never ends
+    const progress = (fraction) => {
+      // The first chunk is on disk; the next write is about to begin.
+      if (fraction > 0 && writesAtAbort < 0) {
+        setImmediate(() => {
+          writesAtAbort = writes;
+          controller.abort();
+        });
+      }
+    };
+    await withSlowDisk(50, () => writes++, async () => {
+      const writing = writeFileFromStream(file, source, { size: 1e9, progress, signal: controller.signal });
+      await assert.rejects(writing, { name: 'AbortError' });
+      assert.equal(writes, writesAtAbort, 'no write began after the abort');
+    });
+    assert.equal(exists(file), false);
+    assert.equal(source.destroyed, true);
   });
 
   test('a web stream is cancelled by an abort', { skip: typeof ReadableStream !== 'function' }, async () => {

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cmath>
 #include <map>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -21,14 +22,27 @@ namespace kestrovan::sim {
 
 SimImage::SimImage(SimImageKind kind, port::Size size, cairo_surface_t* surface,
                    double pixelsPerPoint)
-    : kind(kind), pointSize(size), surface(surface), pixelsPerPoint(pixelsPerPoint) {}
+    : kind(kind), pointSize(size), pixelsPerPoint(pixelsPerPoint), surface_(surface) {}
 
-SimImage::~SimImage() { cairo_surface_destroy(surface); }
+SimImage::SimImage(SimImageKind kind, port::Size size, double pixelsPerPoint, Painter painter)
+    : kind(kind), pointSize(size), pixelsPerPoint(pixelsPerPoint), painter_(std::move(painter)) {}
+
+SimImage::~SimImage() {
+  if (surface_ != nullptr) cairo_surface_destroy(surface_);
+}
+
+cairo_surface_t* SimImage::surface() const {
+  if (surface_ == nullptr) {
+    surface_ = painter_(*this);
+    painter_ = nullptr;
+  }
+  return surface_;
+}
 
 std::vector<unsigned char> SimImage::png() const {
   std::vector<unsigned char> bytes;
   cairo_surface_write_to_png_stream(
-      surface,
+      surface(),
       [](void* closure, const unsigned char* data, unsigned int length) {
         auto* out = static_cast<std::vector<unsigned char>*>(closure);
         out->insert(out->end(), data, data + length);
@@ -134,7 +148,7 @@ struct TextMetrics {
 };
 
 // Measured in points on an unscaled context.
-TextMetrics measure(const std::string& text, double fontSize) {
+TextMetrics measureOnScratch(const std::string& text, double fontSize) {
   cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
   cairo_t* cr = cairo_create(scratch);
   selectSystemFont(cr, fontSize);
@@ -145,6 +159,18 @@ TextMetrics measure(const std::string& text, double fontSize) {
   cairo_destroy(cr);
   cairo_surface_destroy(scratch);
   return {extents.x_advance, font.ascent, font.descent};
+}
+
+// As measureOnScratch, each text and size measured once: every drag measures
+// its badge, and the badges repeat.
+TextMetrics measure(const std::string& text, double fontSize) {
+  static auto* mutex = new std::mutex();
+  static auto* measured = new std::map<std::pair<std::string, double>, TextMetrics>();
+  std::lock_guard<std::mutex> lock(*mutex);
+  auto key = std::make_pair(text, fontSize);
+  if (auto found = measured->find(key); found != measured->end()) return found->second;
+  if (measured->size() >= 4096) measured->clear();  // bounded, whatever is measured
+  return measured->emplace(std::move(key), measureOnScratch(text, fontSize)).first->second;
 }
 
 // One line of text whose top is at `top`, starting at `left`, on a context
@@ -175,7 +201,7 @@ void paintImage(cairo_t* cr, const SimImage& image, const port::Rect& destinatio
   cairo_scale(cr, destination.width / source.width, -destination.height / source.height);
   cairo_translate(cr, -source.x, -(size.height - source.y - source.height));
   cairo_scale(cr, 1 / image.pixelsPerPoint, 1 / image.pixelsPerPoint);
-  cairo_set_source_surface(cr, image.surface, 0, 0);
+  cairo_set_source_surface(cr, image.surface(), 0, 0);
   cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BEST);
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
   cairo_paint_with_alpha(cr, fraction);
@@ -192,22 +218,64 @@ std::shared_ptr<SimImage> asSimImage(const port::ImagePtr& image) {
   return SimImages::instance().find(*id);
 }
 
+// Paints a canvas image's operations, as recorded, on a raster of its size.
+cairo_surface_t* paintOperations(const SimImage& image) {
+  const int width =
+      std::max(1, static_cast<int>(std::ceil(image.pointSize.width * kCanvasPixelsPerPoint)));
+  const int height =
+      std::max(1, static_cast<int>(std::ceil(image.pointSize.height * kCanvasPixelsPerPoint)));
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  cairo_t* cr = cairo_create(surface);
+  cairo_translate(cr, 0, height);
+  cairo_scale(cr, kCanvasPixelsPerPoint, -kCanvasPixelsPerPoint);
+  for (const CanvasOperation& op : image.operations) {
+    if (op.kind == "saveGraphicsState") {
+      cairo_save(cr);
+    } else if (op.kind == "restoreGraphicsState") {
+      cairo_restore(cr);
+    } else if (op.kind == "clip") {
+      roundedRectPath(cr, op.rect, op.xRadius, op.yRadius);
+      cairo_clip(cr);
+    } else if (op.kind == "drawImage") {
+      const port::Rect whole{0, 0, op.image->pointSize.width, op.image->pointSize.height};
+      // An empty source rectangle (NSZeroRect) stands for the whole image.
+      const bool empty = !op.withSource || op.source.width <= 0 || op.source.height <= 0;
+      paintImage(cr, *op.image, op.rect, empty ? whole : op.source,
+                 op.withSource ? op.fraction : 1);
+    } else if (op.kind == "fillRoundedRect") {
+      roundedRectPath(cr, op.rect, op.xRadius, op.yRadius);
+      setColor(cr, op.color);
+      cairo_fill(cr);
+    } else if (op.kind == "strokeRoundedRect") {
+      roundedRectPath(cr, op.rect, op.xRadius, op.yRadius);
+      setColor(cr, op.color);
+      cairo_set_line_width(cr, op.lineWidth);
+      cairo_stroke(cr);
+    } else if (op.kind == "drawText") {
+      TextMetrics metrics = measure(op.text, op.attributes.font.size);
+      double left = op.rect.x;
+      if (op.attributes.alignment == port::TextAlignment::kCentered) {
+        left += (op.rect.width - metrics.advance) / 2;
+      }
+      setColor(cr, op.attributes.color);
+      showText(cr, op.text, op.attributes.font.size, left, op.rect.y + op.rect.height);
+    }
+    // measureText paints nothing.
+  }
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  return surface;
+}
+
+// Records what is drawn and checks it as AppKit would; the pixels are painted
+// from the record once they are asked for (paintOperations).
 class SimCanvas final : public port::Canvas {
  public:
-  explicit SimCanvas(port::Size size) : size_(size) {
-    int width = std::max(1, static_cast<int>(std::ceil(size.width * kCanvasPixelsPerPoint)));
-    int height = std::max(1, static_cast<int>(std::ceil(size.height * kCanvasPixelsPerPoint)));
-    surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    cr_ = cairo_create(surface_);
-    cairo_translate(cr_, 0, height);
-    cairo_scale(cr_, kCanvasPixelsPerPoint, -kCanvasPixelsPerPoint);
-  }
+  explicit SimCanvas(port::Size size) : size_(size) {}
 
   ~SimCanvas() override {
-    if (cr_ != nullptr) {
+    if (open_) {
       Desktop::instance().violation("an image was left with its focus locked (no unlockFocus)");
-      cairo_destroy(cr_);
-      cairo_surface_destroy(surface_);
     }
   }
 
@@ -218,7 +286,6 @@ class SimCanvas final : public port::Canvas {
     if (!drawing("saveGraphicsState")) return;
     record(operationOf("saveGraphicsState"));
     saved_.push_back(clip_);
-    cairo_save(cr_);
   }
 
   void restoreGraphicsState() override {
@@ -229,7 +296,6 @@ class SimCanvas final : public port::Canvas {
     }
     clip_ = saved_.back();
     saved_.pop_back();
-    cairo_restore(cr_);
     record(operationOf("restoreGraphicsState"));
   }
 
@@ -241,8 +307,6 @@ class SimCanvas final : public port::Canvas {
     op.yRadius = yRadius;
     record(std::move(op));
     clip_.push_back({rect, xRadius, yRadius});
-    roundedRectPath(cr_, rect, xRadius, yRadius);
-    cairo_clip(cr_);
   }
 
   void drawImage(const port::ImagePtr& image, const port::Rect& destination) override {
@@ -253,7 +317,6 @@ class SimCanvas final : public port::Canvas {
     op.rect = destination;
     op.image = simImage;
     record(std::move(op));
-    paintImage(cr_, *simImage, destination, wholeImage(*simImage), 1);
   }
 
   void drawImage(const port::ImagePtr& image, const port::Rect& destination,
@@ -270,9 +333,6 @@ class SimCanvas final : public port::Canvas {
     op.operation = operation;
     op.fraction = fraction;
     record(std::move(op));
-    // An empty source rectangle (NSZeroRect) stands for the whole image.
-    bool empty = source.width <= 0 || source.height <= 0;
-    paintImage(cr_, *simImage, destination, empty ? wholeImage(*simImage) : source, fraction);
   }
 
   void fillRoundedRect(const port::Rect& rect, double xRadius, double yRadius,
@@ -284,9 +344,6 @@ class SimCanvas final : public port::Canvas {
     op.yRadius = yRadius;
     op.color = color;
     record(std::move(op));
-    roundedRectPath(cr_, rect, xRadius, yRadius);
-    setColor(cr_, color);
-    cairo_fill(cr_);
   }
 
   void strokeRoundedRect(const port::Rect& rect, double xRadius, double yRadius,
@@ -299,16 +356,12 @@ class SimCanvas final : public port::Canvas {
     op.color = color;
     op.lineWidth = lineWidth;
     record(std::move(op));
-    roundedRectPath(cr_, rect, xRadius, yRadius);
-    setColor(cr_, color);
-    cairo_set_line_width(cr_, lineWidth);
-    cairo_stroke(cr_);
   }
 
   port::Size measureText(const std::string& text, const port::TextAttributes& attributes) override {
     TextMetrics metrics = measure(text, attributes.font.size);
     port::Size size{metrics.advance, metrics.ascent + metrics.descent};
-    if (cr_ != nullptr) {
+    if (open_) {
       CanvasOperation op = operationOf("measureText");
       op.color = attributes.color;
       op.text = text;
@@ -328,13 +381,6 @@ class SimCanvas final : public port::Canvas {
     op.text = text;
     op.attributes = attributes;
     record(std::move(op));
-    TextMetrics metrics = measure(text, attributes.font.size);
-    double left = rect.x;
-    if (attributes.alignment == port::TextAlignment::kCentered) {
-      left += (rect.width - metrics.advance) / 2;
-    }
-    setColor(cr_, attributes.color);
-    showText(cr_, text, attributes.font.size, left, rect.y + rect.height);
   }
 
   port::ImagePtr end() override {
@@ -343,22 +389,15 @@ class SimCanvas final : public port::Canvas {
       Desktop::instance().violation("unlockFocus with " + std::to_string(saved_.size()) +
                                     " graphics state(s) still saved");
     }
-    cairo_destroy(cr_);
-    cr_ = nullptr;
-    cairo_surface_flush(surface_);
-    auto image =
-        std::make_shared<SimImage>(SimImageKind::kCanvas, size_, surface_, kCanvasPixelsPerPoint);
-    surface_ = nullptr;
+    open_ = false;
+    auto image = std::make_shared<SimImage>(SimImageKind::kCanvas, size_, kCanvasPixelsPerPoint,
+                                            paintOperations);
     image->operations = std::move(operations_);
     SimImages::instance().add(image);
     return image;
   }
 
  private:
-  static port::Rect wholeImage(const SimImage& image) {
-    return {0, 0, image.pointSize.width, image.pointSize.height};
-  }
-
   static CanvasOperation operationOf(const char* kind) {
     CanvasOperation operation;
     operation.kind = kind;
@@ -366,7 +405,7 @@ class SimCanvas final : public port::Canvas {
   }
 
   bool drawing(const char* what) {
-    if (cr_ != nullptr) return true;
+    if (open_) return true;
     Desktop::instance().violation(std::string(what) + " after unlockFocus");
     return false;
   }
@@ -378,8 +417,7 @@ class SimCanvas final : public port::Canvas {
   }
 
   port::Size size_;
-  cairo_surface_t* surface_ = nullptr;
-  cairo_t* cr_ = nullptr;
+  bool open_ = true;  // until unlockFocus
   std::vector<ClipShape> clip_;
   std::vector<std::vector<ClipShape>> saved_;
   std::vector<CanvasOperation> operations_;
@@ -476,23 +514,26 @@ void paintDocument(cairo_t* cr, const std::string& label) {
 }
 
 std::shared_ptr<SimImage> makeIcon(const std::string& identifier) {
-  const int pixels = static_cast<int>(kIconPoints * kIconPixelsPerPoint);
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels, pixels);
-  cairo_t* cr = cairo_create(surface);
-  cairo_scale(cr, kIconPixelsPerPoint, kIconPixelsPerPoint);
-  if (identifier == port::folderTypeIdentifier() || identifier == "public.directory") {
-    paintFolder(cr);
-  } else {
-    // The generic data type, and a dynamic type, show a blank page, as macOS's
-    // generic document icon does.
-    const bool generic =
-        identifier == port::dataTypeIdentifier() || identifier.rfind("dyn.", 0) == 0;
-    paintDocument(cr, generic ? "" : iconLabel(identifier));
-  }
-  cairo_destroy(cr);
-  cairo_surface_flush(surface);
-  auto icon = std::make_shared<SimImage>(SimImageKind::kIcon, port::Size{kIconPoints, kIconPoints},
-                                         surface, kIconPixelsPerPoint);
+  auto icon = std::make_shared<SimImage>(
+      SimImageKind::kIcon, port::Size{kIconPoints, kIconPoints}, kIconPixelsPerPoint,
+      [](const SimImage& image) {
+        const int pixels = static_cast<int>(kIconPoints * kIconPixelsPerPoint);
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels, pixels);
+        cairo_t* cr = cairo_create(surface);
+        cairo_scale(cr, kIconPixelsPerPoint, kIconPixelsPerPoint);
+        const std::string& type = image.typeIdentifier;
+        if (type == port::folderTypeIdentifier() || type == "public.directory") {
+          paintFolder(cr);
+        } else {
+          // The generic data type, and a dynamic type, show a blank page, as
+          // macOS's generic document icon does.
+          const bool generic = type == port::dataTypeIdentifier() || type.rfind("dyn.", 0) == 0;
+          paintDocument(cr, generic ? "" : iconLabel(type));
+        }
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        return surface;
+      });
   icon->typeIdentifier = identifier;
   return icon;
 }

@@ -3,9 +3,14 @@
 // Every image is a raster painted with Cairo: images loaded from PNG files,
 // system icons for content types (drawn here: a blue folder for folders, a page
 // with a folded corner and a short label of the type for everything else), and
-// images drawn on a canvas. A canvas both paints (at kCanvasPixelsPerPoint
-// pixels per point, so a person can see the result) and records each operation
-// with its geometry and attributes, so tests can assert on what was drawn.
+// images drawn on a canvas. A canvas records each operation with its geometry
+// and attributes, so tests can assert on what was drawn, and paints them (at
+// kCanvasPixelsPerPoint pixels per point, so a person can see the result).
+//
+// Icons and canvas images are painted when their pixels are first asked for
+// (png(), or drawing them into another canvas), not when they are made: a drag
+// makes its image every time, and almost nothing looks at its pixels. The
+// result is the same raster, painted by the same calls in the same order.
 //
 // The images that canvases make are kept, with an id, until clear() is called;
 // every other image is known by id for as long as something holds it.
@@ -14,6 +19,7 @@
 #include <cairo.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -69,7 +75,13 @@ struct CanvasOperation {
 
 class SimImage final : public port::Image {
  public:
+  // Paints the image's raster when it is first asked for.
+  using Painter = std::function<cairo_surface_t*(const SimImage&)>;
+
+  // An image whose raster is already painted (it is owned from now on).
   SimImage(SimImageKind kind, port::Size size, cairo_surface_t* surface, double pixelsPerPoint);
+  // An image painted by `painter` when its raster is first asked for.
+  SimImage(SimImageKind kind, port::Size size, double pixelsPerPoint, Painter painter);
   ~SimImage() override;
   SimImage(const SimImage&) = delete;
   SimImage& operator=(const SimImage&) = delete;
@@ -80,14 +92,20 @@ class SimImage final : public port::Image {
   // The raster as PNG bytes.
   std::vector<unsigned char> png() const;
 
+  // The raster (rows top to bottom), painted now if it was not yet.
+  cairo_surface_t* surface() const;
+
   uint64_t id = 0;
   SimImageKind kind;
   port::Size pointSize;
-  cairo_surface_t* surface;  // owned; rows top to bottom
   double pixelsPerPoint;
   std::string path;                         // kFile: where it was loaded from
   std::string typeIdentifier;               // kIcon: the content type shown
   std::vector<CanvasOperation> operations;  // kCanvas: what was drawn, in order
+
+ private:
+  mutable cairo_surface_t* surface_ = nullptr;  // owned, once painted
+  mutable Painter painter_;                     // until then
 };
 
 class SimImages {

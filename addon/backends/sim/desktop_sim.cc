@@ -1,5 +1,6 @@
 #include "desktop_sim.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -75,10 +76,13 @@ struct Desktop::Monitor : port::MonitorToken {
   bool removed = false;
 };
 
-Desktop& Desktop::instance() {
+std::atomic<Desktop*> Desktop::instance_{nullptr};
+
+Desktop& Desktop::made() {
   // Lives for the process: never destroyed, so no static destructor runs
   // handlers or releases objects after the host has shut down.
   static Desktop* desktop = new Desktop();
+  instance_.store(desktop, std::memory_order_release);
   return *desktop;
 }
 
@@ -102,11 +106,11 @@ void Desktop::reset() {
   violations_.clear();
 }
 
-bool Desktop::raises(const std::string& selector) {
-  if (raisingCalls.count(selector) == 0) return false;
+bool Desktop::raises(std::string_view selector) {
+  if (raisingCalls.empty() || raisingCalls.find(selector) == raisingCalls.end()) return false;
   if (!keptException) {
-    keptException =
-        port::PlatformException{"NSInvalidArgumentException", "simulated: " + selector + " raised"};
+    keptException = port::PlatformException{"NSInvalidArgumentException",
+                                            "simulated: " + std::string(selector) + " raised"};
   }
   return true;
 }
@@ -331,7 +335,7 @@ std::vector<double> Desktop::pendingDueTimes() const {
   return out;
 }
 
-void Desktop::writeLog(std::string line) {
+void Desktop::writeLog(std::string_view tag, std::string_view message) {
   if (echoLogToStderr) {
     // NSLog's shape: date, time with milliseconds, process name, [pid:thread], line.
     char stamp[64] = "";
@@ -342,32 +346,89 @@ void Desktop::writeLog(std::string line) {
     size_t n = strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
     snprintf(stamp + n, sizeof stamp - n, ".%03ld", ts.tv_nsec / 1000000);
     std::string out = std::string(stamp) + " node[" + std::to_string(getpid()) + ":" +
-                      std::to_string(gettid()) + "] " + line + "\n";
+                      std::to_string(gettid()) + "] ";
+    out.append(tag).append(message).append("\n");
     // One write, so concurrent writers never interleave inside a line.
     ssize_t ignored = ::write(STDERR_FILENO, out.data(), out.size());
     (void)ignored;
   }
   std::lock_guard<std::mutex> lock(logMutex_);
-  log_.push_back(std::move(line));
+  logText_.append(tag).append(message);
+  logEnds_.push_back(logText_.size());
 }
 
 std::vector<std::string> Desktop::log() const {
   std::lock_guard<std::mutex> lock(logMutex_);
-  return log_;
+  std::vector<std::string> lines;
+  lines.reserve(logEnds_.size());
+  size_t start = 0;
+  for (size_t end : logEnds_) {
+    lines.emplace_back(logText_, start, end - start);
+    start = end;
+  }
+  return lines;
 }
 
 void Desktop::clearLog() {
   std::lock_guard<std::mutex> lock(logMutex_);
-  log_.clear();
+  logText_.clear();
+  logEnds_.clear();
 }
+
+namespace {
+
+// Every export asks whether it runs on the main thread, so the answer must cost
+// no more than NSThread isMainThread: no system call. The process's initial
+// thread is recognised once (its kernel id is the process id) and then by its
+// pthread_t; a fork forgets it, for the forking thread is the child's initial
+// thread. A thread that is not it pays the two system calls each time.
+std::atomic<bool> initialThreadKnown{false};
+std::atomic<pthread_t> initialThread{};
+
+bool onInitialThread() {
+  const pthread_t self = pthread_self();
+  if (initialThreadKnown.load(std::memory_order_acquire) &&
+      pthread_equal(self, initialThread.load(std::memory_order_relaxed))) {
+    return true;
+  }
+  if (static_cast<long>(gettid()) != static_cast<long>(getpid())) return false;
+  static const bool forksWatched = pthread_atfork(nullptr, nullptr, [] {
+                                     initialThreadKnown.store(false, std::memory_order_relaxed);
+                                   }) == 0;
+  if (forksWatched) {
+    initialThread.store(self, std::memory_order_relaxed);
+    initialThreadKnown.store(true, std::memory_order_release);
+  }
+  return true;
+}
+
+}  // namespace
 
 bool Desktop::onMainThread() const {
-  long mainThread = mainThreadId_.load();
-  long current = static_cast<long>(gettid());
-  return mainThread == 0 ? current == static_cast<long>(getpid()) : current == mainThread;
+  if (!mainThreadNamed_.load(std::memory_order_acquire)) return onInitialThread();
+  // A named thread that has ended is no thread's: its pthread_t may be reused.
+  return !namedMainThreadEnded_.load(std::memory_order_acquire) &&
+         pthread_equal(pthread_self(), mainThread_.load(std::memory_order_relaxed));
 }
 
-void Desktop::setMainThreadToCurrent() { mainThreadId_ = static_cast<long>(gettid()); }
+void Desktop::setMainThreadToCurrent() {
+  // Tells the desktop when this thread ends, should it still be the main one then.
+  struct EndWatch {
+    ~EndWatch() {
+      Desktop& desktop = Desktop::instance();
+      if (desktop.mainThreadNamed_.load(std::memory_order_acquire) &&
+          pthread_equal(pthread_self(), desktop.mainThread_.load(std::memory_order_relaxed))) {
+        desktop.namedMainThreadEnded_.store(true, std::memory_order_release);
+      }
+    }
+  };
+  thread_local EndWatch watch;
+  (void)watch;
+  mainThreadNamed_.store(false, std::memory_order_release);
+  mainThread_.store(pthread_self(), std::memory_order_relaxed);
+  namedMainThreadEnded_.store(false, std::memory_order_relaxed);
+  mainThreadNamed_.store(true, std::memory_order_release);
+}
 
 void Desktop::violation(const std::string& what) {
   std::string line = "[desktop-sim] AppKit would refuse: " + what + "\n";

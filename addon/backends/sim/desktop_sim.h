@@ -16,6 +16,8 @@
 // desktop lives for the process and is never destroyed.
 #pragma once
 
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -25,6 +27,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "port/application.h"
@@ -151,7 +154,11 @@ struct MonitorInfo {
 
 class Desktop {
  public:
-  static Desktop& instance();
+  // (Inline: every export asks it something.)
+  static Desktop& instance() {
+    Desktop* desktop = instance_.load(std::memory_order_acquire);
+    return desktop != nullptr ? *desktop : made();
+  }
 
   // Forgets windows, views, events, pressed buttons, the mouse position, the
   // current event, the log and violations. Monitors, the main queue and the
@@ -176,10 +183,10 @@ class Desktop {
   // AppKit calls (named by selector) that raise an Objective-C exception
   // while named here, as AppKit raises on input it does not accept; the port
   // call catches it as the macOS backend does (port/platform_exception.h).
-  std::set<std::string> raisingCalls;
+  std::set<std::string, std::less<>> raisingCalls;
   // True when `selector` is to raise now: the exception is then kept for the
   // core, and the caller answers its failure value.
-  bool raises(const std::string& selector);
+  bool raises(std::string_view selector);
   // The exception the port keeps for the core (one thread drives the desktop).
   std::optional<port::PlatformException> keptException;
 
@@ -232,7 +239,7 @@ class Desktop {
   void setMainThreadToCurrent();
 
   // Diagnostic log; any thread may write it.
-  void writeLog(std::string line);
+  void writeLog(std::string_view tag, std::string_view message);
   std::vector<std::string> log() const;
   void clearLog();
   std::atomic<bool> echoLogToStderr = true;
@@ -272,9 +279,19 @@ class Desktop {
   bool liveTurnRunning_ = false;
 
   mutable std::mutex logMutex_;
-  std::vector<std::string> log_;
+  // The lines one after another, and where each ends: writing a line costs
+  // no allocation of its own.
+  std::string logText_;
+  std::vector<size_t> logEnds_;
   std::vector<std::string> violations_;
-  std::atomic<long> mainThreadId_ = 0;  // 0: the process's initial thread
+  // The thread setMainThreadToCurrent() named; until then, the process's
+  // initial thread.
+  static Desktop& made();
+  static std::atomic<Desktop*> instance_;
+
+  std::atomic<bool> mainThreadNamed_ = false;
+  std::atomic<pthread_t> mainThread_{};
+  std::atomic<bool> namedMainThreadEnded_ = false;
 };
 
 }  // namespace kestrovan::sim

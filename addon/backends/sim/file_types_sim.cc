@@ -16,6 +16,20 @@
 #include "file_types_sim.h"
 #include "port/file_types.h"
 
+namespace kestrovan {
+namespace {
+
+// Type identifiers and extensions compare without regard to ASCII case (as
+// tolower in the C locale).
+void lowerAscii(std::string& text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+}
+
+}  // namespace
+}  // namespace kestrovan
+
 namespace kestrovan::port {
 
 namespace {
@@ -110,8 +124,7 @@ std::string dataTypeIdentifier() { return "public.data"; }
 std::optional<std::string> typeIdentifierForExtension(const std::string& extension) {
   // UTType looks extensions up without regard to case.
   std::string lower = extension;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  lowerAscii(lower);
   auto it = extensionTable().find(lower);
   if (it == extensionTable().end()) return dynamicTypeIdentifier(lower);
   return it->second;
@@ -120,13 +133,19 @@ std::optional<std::string> typeIdentifierForExtension(const std::string& extensi
 bool isKnownTypeIdentifier(const std::string& identifier) {
   // Identifiers are compared without regard to case, as UTType does.
   std::string lower = identifier;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  lowerAscii(lower);
+  return isKnownLowerCaseTypeIdentifier(lower);
+}
+
+bool isKnownLowerCaseTypeIdentifier(const std::string& lower) {
   if (isBaseType(lower) || isDynamicTypeIdentifier(lower)) return true;
-  for (const auto& [extension, type] : extensionTable()) {
-    if (type == lower) return true;
-  }
-  return false;
+  // The types of the extension table, gathered once (every item of a drag asks).
+  static const auto* types = [] {
+    auto* gathered = new std::set<std::string>();
+    for (const auto& entry : extensionTable()) gathered->insert(entry.second);
+    return gathered;
+  }();
+  return types->count(lower) != 0;
 }
 
 }  // namespace kestrovan::port
@@ -135,13 +154,12 @@ namespace kestrovan::sim {
 
 bool conformsToDataOrDirectory(const std::string& identifier) {
   std::string lower = identifier;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  lowerAscii(lower);
   // The base types that conform to neither: the roots and the abstract kinds.
   static const auto* neither =
       new std::set<std::string>{"public.item", "public.content", "public.composite-content"};
   if (neither->count(lower) != 0) return false;
-  return port::isKnownTypeIdentifier(lower);
+  return port::isKnownLowerCaseTypeIdentifier(lower);
 }
 
 }  // namespace kestrovan::sim

@@ -3,6 +3,13 @@
 
 #include <string>
 
+namespace kestrovan::port {
+
+// isKnownTypeIdentifier of an identifier already in lower case.
+bool isKnownLowerCaseTypeIdentifier(const std::string& lower);
+
+}  // namespace kestrovan::port
+
 namespace kestrovan::sim {
 
 // Whether the type with this identifier conforms to public.data or to

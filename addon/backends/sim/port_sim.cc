@@ -101,10 +101,7 @@ void dispatchOnMainQueueAfter(double seconds, std::function<void()> block) {
 }
 
 void writeDiagnosticLine(std::string_view tag, std::string_view message) {
-  std::string line;
-  line.reserve(tag.size() + message.size());
-  line.append(tag).append(message);
-  Desktop::instance().writeLog(std::move(line));
+  Desktop::instance().writeLog(tag, message);
 }
 
 }  // namespace kestrovan::port

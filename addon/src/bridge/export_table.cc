@@ -40,8 +40,11 @@ napi_value exported(napi_env env, napi_callback_info info) {
     return booleanResult(env, false);
   }
   ExportScope scope;
-  port::takePlatformException();
+  // (Asked first, taken only when there is one: the token exports run for
+  // every chunk a writer writes.)
+  if (port::platformExceptionPending()) port::takePlatformException();
   napi_value result = Body(env, info);
+  if (!port::platformExceptionPending()) return result;
   if (auto raised = port::takePlatformException()) {
     nativeLogLine(Name, " rejected: AppKit exception name=", raised->name,
                   " reason=", raised->reason);

@@ -8,8 +8,8 @@ namespace {
 thread_local int exportDepth = 0;
 }  // namespace
 
-ExportScope::ExportScope() { ++exportDepth; }
-ExportScope::~ExportScope() { --exportDepth; }
+ExportScope::ExportScope() : depth_(&exportDepth) { ++*depth_; }
+ExportScope::~ExportScope() { --*depth_; }
 bool ExportScope::insideExport() { return exportDepth > 0; }
 
 napi_status callJavaScript(napi_env env, napi_async_context context, napi_value function,

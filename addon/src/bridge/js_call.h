@@ -31,6 +31,9 @@ class ExportScope {
   ExportScope& operator=(const ExportScope&) = delete;
 
   static bool insideExport();
+
+ private:
+  int* depth_;  // this thread's count, looked up once
 };
 
 // Calls `function` with `this` undefined by the rules above; returns the

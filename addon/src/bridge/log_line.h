@@ -63,12 +63,35 @@ void appendPart(std::string& out, const Part& part) {
   }
 }
 
+// About how long a part is written (an escaped value is longer), so that a
+// line is allocated once.
+inline size_t sizeHint(std::string_view text) { return text.size(); }
+inline size_t sizeHint(const std::string& text) { return text.size(); }
+inline size_t sizeHint(const char* text) {
+  return text != nullptr ? std::char_traits<char>::length(text) : 0;
+}
+inline size_t sizeHint(const std::optional<std::string>& text) { return text ? text->size() : 0; }
+inline size_t sizeHint(bool) { return 3; }
+inline size_t sizeHint(OneDecimal) { return 8; }
+template <typename T>
+requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char>) size_t
+    sizeHint(T) {
+  return 20;
+}
+
 }  // namespace log_line_detail
+
+// Appends the message to `out`.
+template <typename... Parts>
+void appendLogLine(std::string& out, const Parts&... parts) {
+  out.reserve(out.size() + (size_t{0} + ... + log_line_detail::sizeHint(parts)));
+  (log_line_detail::appendPart(out, parts), ...);
+}
 
 template <typename... Parts>
 std::string logLine(const Parts&... parts) {
   std::string out;
-  (log_line_detail::appendPart(out, parts), ...);
+  appendLogLine(out, parts...);
   return out;
 }
 

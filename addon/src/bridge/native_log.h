@@ -4,6 +4,7 @@
 // There are no levels and no switch that turns it off.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "bridge/log_line.h"
@@ -14,10 +15,16 @@ inline constexpr std::string_view kNativeLogTag = "[KestrovanNativeFilePromise] 
 
 void nativeLog(std::string_view message);
 
-// nativeLog(logLine(parts...)).
+// The thread's buffer that nativeLogLine builds its messages in, emptied.
+std::string& nativeLogBuffer();
+
+// nativeLog(logLine(parts...)), the message built in a buffer kept for the
+// thread: a line costs no allocation of its own.
 template <typename... Parts>
 void nativeLogLine(const Parts&... parts) {
-  nativeLog(logLine(parts...));
+  std::string& message = nativeLogBuffer();
+  appendLogLine(message, parts...);
+  nativeLog(message);
 }
 
 }  // namespace kestrovan

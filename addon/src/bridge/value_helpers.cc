@@ -18,6 +18,11 @@ void discardPendingException(napi_env env) {
 
 namespace {
 
+bool isAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 // The string's UTF-8 text (Node-API writes a lone surrogate as U+FFFD), cut at
 // the first NUL when `cutAtNul` is set.
 std::optional<std::string> textOfString(napi_env env, napi_value value, bool cutAtNul) {
@@ -25,14 +30,16 @@ std::optional<std::string> textOfString(napi_env env, napi_value value, bool cut
   if (napi_typeof(env, value, &type) != napi_ok || type != napi_string) return std::nullopt;
   size_t length = 0;
   if (napi_get_value_string_utf8(env, value, nullptr, 0, &length) != napi_ok) return std::nullopt;
-  // One zero-filled buffer of exactly the byte length plus the terminator.
-  auto buffer = std::make_unique<char[]>(length + 1);
+  // Read straight into the result (zero-filled: the byte length plus the
+  // terminator), which is the text as it is unless it needs repair.
+  std::string text(length + 1, '\0');
   size_t copied = 0;
-  if (napi_get_value_string_utf8(env, value, buffer.get(), length + 1, &copied) != napi_ok) {
+  if (napi_get_value_string_utf8(env, value, text.data(), length + 1, &copied) != napi_ok) {
     return std::nullopt;
   }
-  const size_t used = cutAtNul ? std::strlen(buffer.get()) : std::min(copied, length);
-  return sanitizeUtf8(std::string_view(buffer.get(), used));
+  text.resize(cutAtNul ? std::strlen(text.c_str()) : std::min(copied, length));
+  if (isAscii(text)) return text;
+  return sanitizeUtf8(text);
 }
 
 // A property read can run JavaScript (a getter, a Proxy trap). What that code
@@ -72,10 +79,68 @@ std::optional<napi_value> propertyValue(napi_env env, napi_value object, const s
   return value;
 }
 
+// propertyValue by a name made once (napi_has_property, napi_get_property).
+std::optional<napi_value> propertyValue(napi_env env, napi_value object, const PropertyName& key) {
+  if (key.value == nullptr) return propertyValue(env, object, std::string(key.text));
+  if (!isObject(env, object)) return std::nullopt;
+  bool has = false;
+  if (withoutPendingException(
+          env, [&] { return napi_has_property(env, object, key.value, &has); }) != napi_ok ||
+      !has) {
+    return std::nullopt;
+  }
+  napi_value value;
+  if (withoutPendingException(
+          env, [&] { return napi_get_property(env, object, key.value, &value); }) != napi_ok) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 }  // namespace
+
+PropertyName::PropertyName(napi_env env, const char* name) : text(name) {
+  if (napi_create_string_utf8(env, name, NAPI_AUTO_LENGTH, &value) != napi_ok) value = nullptr;
+}
+
+std::optional<std::string> stringProperty(napi_env env, napi_value object,
+                                          const PropertyName& key) {
+  auto value = propertyValue(env, object, key);
+  if (!value) return std::nullopt;
+  return stringFromNapi(env, *value);
+}
+
+std::optional<std::string> wholeStringProperty(napi_env env, napi_value object,
+                                               const PropertyName& key) {
+  auto value = propertyValue(env, object, key);
+  if (!value) return std::nullopt;
+  return textOfString(env, *value, false);
+}
 
 std::optional<std::string> stringFromNapi(napi_env env, napi_value value) {
   return textOfString(env, value, true);
+}
+
+std::optional<std::string_view> readString(napi_env env, napi_value value, StringBuffer& buffer) {
+  napi_valuetype type;
+  if (napi_typeof(env, value, &type) != napi_ok || type != napi_string) return std::nullopt;
+  size_t length = 0;
+  if (napi_get_value_string_utf8(env, value, nullptr, 0, &length) != napi_ok) return std::nullopt;
+  char* bytes = buffer.inPlace_;
+  if (length >= StringBuffer::kInPlace) {
+    buffer.heap_.assign(length + 1, '\0');
+    bytes = buffer.heap_.data();
+  }
+  size_t copied = 0;
+  if (napi_get_value_string_utf8(env, value, bytes, length + 1, &copied) != napi_ok) {
+    return std::nullopt;
+  }
+  const std::string_view text(bytes, strnlen(bytes, std::min(copied, length)));
+  // Node-API writes well-formed UTF-8; what is not plain ASCII is repaired as
+  // stringFromNapi repairs it.
+  if (isAscii(text)) return text;
+  buffer.heap_ = sanitizeUtf8(text);
+  return std::string_view(buffer.heap_);
 }
 
 std::optional<std::string> stringProperty(napi_env env, napi_value object, const std::string& key) {

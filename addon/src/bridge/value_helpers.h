@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kestrovan {
 
@@ -16,6 +17,26 @@ namespace kestrovan {
 // string gives a present, empty text.
 std::optional<std::string> stringFromNapi(napi_env env, napi_value value);
 
+// Where readString keeps a text: in place when it is short (a completion token
+// is 36 bytes), on the heap otherwise. Lives as long as the text read into it.
+class StringBuffer {
+ public:
+  StringBuffer() = default;
+  StringBuffer(const StringBuffer&) = delete;
+  StringBuffer& operator=(const StringBuffer&) = delete;
+
+ private:
+  friend std::optional<std::string_view> readString(napi_env, napi_value, StringBuffer&);
+  static constexpr size_t kInPlace = 64;
+  char inPlace_[kInPlace];
+  std::string heap_;
+};
+
+// The same text as stringFromNapi, kept in `buffer`: for the exports that read
+// a string on every call and only look it up, so a short, well-formed text
+// costs no allocation.
+std::optional<std::string_view> readString(napi_env env, napi_value value, StringBuffer& buffer);
+
 // The property's text if the object has the property and it holds a string.
 std::optional<std::string> stringProperty(napi_env env, napi_value object, const std::string& key);
 
@@ -23,6 +44,21 @@ std::optional<std::string> stringProperty(napi_env env, napi_value object, const
 // for a reader that must refuse such a text rather than shorten it.
 std::optional<std::string> wholeStringProperty(napi_env env, napi_value object,
                                                const std::string& key);
+
+// A property name made a JavaScript string once, for reading it from many
+// objects: a read by a C string makes the name afresh each time. Valid in the
+// handle scope it was made in; when it cannot be made, reads fall back to the
+// C string.
+struct PropertyName {
+  PropertyName(napi_env env, const char* name);
+  const char* text;
+  napi_value value = nullptr;
+};
+
+// stringProperty and wholeStringProperty by a name made once.
+std::optional<std::string> stringProperty(napi_env env, napi_value object, const PropertyName& key);
+std::optional<std::string> wholeStringProperty(napi_env env, napi_value object,
+                                               const PropertyName& key);
 
 // The property's value as napi_get_value_int64 converts it, if the object has
 // the property and it holds a number.

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "bridge/arguments.h"
 #include "bridge/exports.h"
@@ -18,7 +19,8 @@ napi_value completePromiseWrite(napi_env env, napi_callback_info info) {
     nativeLogLine("completePromiseWrite rejected: invalid arguments argc=", arguments.count);
     return booleanResult(env, false);
   }
-  std::optional<std::string> token = stringFromNapi(env, arguments.values[0]);
+  StringBuffer buffer;
+  std::optional<std::string_view> token = readString(env, arguments.values[0], buffer);
   if (!token || token->empty()) {
     nativeLogLine("completePromiseWrite rejected: missing token");
     return booleanResult(env, false);

@@ -232,7 +232,7 @@ void FilePromiseDragSession::finishIfIdleSoon() {
   });
 }
 
-void FilePromiseDragSession::completeToken(const std::string& token,
+void FilePromiseDragSession::completeToken(std::string_view token,
                                            const std::optional<std::string>& errorMessage) {
   std::optional<OpenWrite> write = openWrites().close(token, this);
   if (!write) {
@@ -262,7 +262,7 @@ void FilePromiseDragSession::completeToken(const std::string& token,
   finishIfIdleSoon();
 }
 
-void FilePromiseDragSession::updateProgress(const std::string& token, double fractionCompleted) {
+void FilePromiseDragSession::updateProgress(std::string_view token, double fractionCompleted) {
   port::Progress* progress = openWrites().progressOf(token, this);
   if (progress == nullptr) return;
   std::optional<int64_t> units =

@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "drag/drag_session_listener.h"
 #include "drag/promise_item.h"
@@ -70,12 +71,12 @@ class FilePromiseDragSession final : public port::DragSessionClient,
   // with the message. The progress is finished and withdrawn, then AppKit's
   // completion handler is called, then an idle check is scheduled. A token
   // without an open write of this session is only logged.
-  void completeToken(const std::string& token, const std::optional<std::string>& errorMessage);
+  void completeToken(std::string_view token, const std::optional<std::string>& errorMessage);
 
   // Sets the progress of the write this session opened under `token` from a
   // fraction (clamped to 0...1; NaN is ignored). Nothing happens for another
   // token.
-  void updateProgress(const std::string& token, double fractionCompleted);
+  void updateProgress(std::string_view token, double fractionCompleted);
 
   // Who began the drag (the listener's owner); none once released.
   const void* owner() const { return listener_ ? listener_->owner() : nullptr; }

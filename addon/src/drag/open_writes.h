@@ -9,10 +9,11 @@
 #pragma once
 
 #include <cstddef>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -42,14 +43,14 @@ class OpenWrites {
 
   // The session whose write is open under `token`, held for the caller; none
   // when no write is open under it or its session has left activeSessions.
-  std::shared_ptr<FilePromiseDragSession> sessionOf(const std::string& token) const;
+  std::shared_ptr<FilePromiseDragSession> sessionOf(std::string_view token) const;
 
   // The progress of the write `opener` opened under `token`; none otherwise.
-  port::Progress* progressOf(const std::string& token, const FilePromiseDragSession* opener) const;
+  port::Progress* progressOf(std::string_view token, const FilePromiseDragSession* opener) const;
 
   // Closes the write `opener` opened under `token` and hands it over; none,
   // and nothing changes, when `opener` has no write open under it.
-  std::optional<OpenWrite> close(const std::string& token, const FilePromiseDragSession* opener);
+  std::optional<OpenWrite> close(std::string_view token, const FilePromiseDragSession* opener);
 
   // Closes every write `opener` opened and hands them over, in token order.
   std::vector<std::pair<std::string, OpenWrite>> closeAll(const FilePromiseDragSession* opener);
@@ -60,7 +61,14 @@ class OpenWrites {
   bool empty() const { return writes_.empty(); }
 
  private:
-  std::map<std::string, OpenWrite> writes_;
+  // Hashed, and looked up by any text: a token is found without a string made
+  // for it, at the same cost however many writes are open.
+  struct TokenHash {
+    using is_transparent = void;
+    // (Not noexcept: so the table keeps each hash rather than computing it again.)
+    size_t operator()(std::string_view token) const;
+  };
+  std::unordered_map<std::string, OpenWrite, TokenHash, std::equal_to<>> writes_;
 };
 
 // The one registry. Allocated once and never destroyed: no handler is called
@@ -70,11 +78,11 @@ OpenWrites& openWrites();
 // What completePromiseWrite does once it has read its arguments: the write
 // open under `token` is found, then its session completes it
 // (FilePromiseDragSession::completeToken). False when none is open under it.
-bool completeOpenWrite(const std::string& token, const std::optional<std::string>& errorMessage);
+bool completeOpenWrite(std::string_view token, const std::optional<std::string>& errorMessage);
 
 // What updatePromiseWriteProgress does once it has read its arguments: the
 // write open under `token` has its progress set from the fraction
 // (FilePromiseDragSession::updateProgress). False when none is open under it.
-bool updateOpenWriteProgress(const std::string& token, double fractionCompleted);
+bool updateOpenWriteProgress(std::string_view token, double fractionCompleted);
 
 }  // namespace kestrovan

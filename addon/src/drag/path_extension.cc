@@ -10,11 +10,11 @@ std::string pathExtension(const std::string& path) {
   if (end == std::string::npos) return "";
   size_t start = path.find_last_of('/', end);
   start = start == std::string::npos ? 0 : start + 1;
-  std::string component = path.substr(start, end - start + 1);
-  size_t dot = component.find_last_of('.');
+  // (Positions in `path`: only the extension is copied.)
+  size_t dot = path.find_last_of('.', end);
   // A name that only starts with a period (".profile") has no extension.
-  if (dot == std::string::npos || dot == 0) return "";
-  return component.substr(dot + 1);
+  if (dot == std::string::npos || dot <= start) return "";
+  return path.substr(dot + 1, end - dot);
 }
 
 }  // namespace kestrovan

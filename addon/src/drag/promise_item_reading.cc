@@ -9,13 +9,13 @@
 
 namespace kestrovan {
 
-PromiseItemReading readPromiseItem(napi_env env, napi_value element) {
+PromiseItemReading readPromiseItem(napi_env env, napi_value element, const PromiseItemKeys& keys) {
   PromiseItemReading reading;
-  reading.promiseId = stringProperty(env, element, "promiseId").value_or("");
-  reading.kind = stringProperty(env, element, "kind").value_or("");
+  reading.promiseId = stringProperty(env, element, keys.promiseId).value_or("");
+  reading.kind = stringProperty(env, element, keys.kind).value_or("");
   // Read whole: a NUL inside the name makes it invalid, it does not shorten it.
-  reading.suggestedName = wholeStringProperty(env, element, "suggestedName").value_or("");
-  std::optional<std::string> filePath = stringProperty(env, element, "filePath");
+  reading.suggestedName = wholeStringProperty(env, element, keys.suggestedName).value_or("");
+  std::optional<std::string> filePath = stringProperty(env, element, keys.filePath);
   if (filePath && filePath->empty()) filePath.reset();
 
   // The name comes from the page and becomes a file name at the drop target:
@@ -24,11 +24,13 @@ PromiseItemReading readPromiseItem(napi_env env, napi_value element) {
                (reading.kind == "file" || reading.kind == "directory");
   if (!valid) return reading;
 
+  // Valid: the texts move into the item (the reading keeps them only for a
+  // rejection).
   auto item = std::make_shared<PromiseItem>();
-  item->promiseId = reading.promiseId;
-  item->kind = reading.kind;
-  item->suggestedName = reading.suggestedName;
   item->fileType = fileTypeForPromiseItem(reading.kind, reading.suggestedName, reading.promiseId);
+  item->promiseId = std::move(reading.promiseId);
+  item->kind = std::move(reading.kind);
+  item->suggestedName = std::move(reading.suggestedName);
   item->filePath = std::move(filePath);
   reading.item = std::move(item);
   return reading;

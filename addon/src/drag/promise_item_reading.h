@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "bridge/value_helpers.h"
 #include "drag/promise_item.h"
 
 namespace kestrovan {
@@ -19,10 +20,23 @@ struct PromiseItemReading {
   std::string suggestedName;
 };
 
+// The names readPromiseItem reads, made once for all the items of a request.
+struct PromiseItemKeys {
+  explicit PromiseItemKeys(napi_env env)
+      : promiseId(env, "promiseId"),
+        kind(env, "kind"),
+        suggestedName(env, "suggestedName"),
+        filePath(env, "filePath") {}
+  PropertyName promiseId;
+  PropertyName kind;
+  PropertyName suggestedName;
+  PropertyName filePath;
+};
+
 // Reads promiseId, kind, suggestedName and filePath from the element, in that
 // order. The item is valid when promiseId is not empty, kind is "file" or
 // "directory", and suggestedName is one file name (isOneFileName). A valid
 // item gets its file type (and its file type line in the log).
-PromiseItemReading readPromiseItem(napi_env env, napi_value element);
+PromiseItemReading readPromiseItem(napi_env env, napi_value element, const PromiseItemKeys& keys);
 
 }  // namespace kestrovan

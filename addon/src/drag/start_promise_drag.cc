@@ -132,13 +132,14 @@ napi_value startPromiseDrag(napi_env env, napi_callback_info info) {
   // No reserve(length): a sparse array may claim 2^32 - 1 elements and hold
   // one; the list grows only with items actually read.
   std::vector<PromiseItemPtr> items;
+  const PromiseItemKeys keys(env);
   for (uint32_t index = 0; index < length; ++index) {
     napi_value element = nullptr;
     if (napi_get_element(env, itemsValue, index, &element) != napi_ok) {
       discardPendingException(env);  // an element getter threw
       return booleanResult(env, false);
     }
-    PromiseItemReading reading = readPromiseItem(env, element);
+    PromiseItemReading reading = readPromiseItem(env, element, keys);
     if (!reading.item) {
       return reject(env, sessionId, ": invalid item index=", index,
                     " promiseId=", reading.promiseId, " kind=", reading.kind,

@@ -228,13 +228,15 @@ napi_value jsMakeFilePromiseProvider(napi_env env, napi_callback_info info) {
 }
 
 // callFloor(token, fraction) -> false: what every token export does before its
-// own work (fetch two arguments, read a string and a number, answer a boolean),
-// the floor the benchmarks measure the exports against.
+// own work (fetch two arguments, read a string as they read the token and a
+// number, answer a boolean), the floor the benchmarks measure the exports
+// against.
 napi_value jsCallFloor(napi_env env, napi_callback_info info) {
   size_t argc = 2;
   napi_value argv[2] = {nullptr, nullptr};
   bool ok = napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr) == napi_ok && argc >= 1;
-  if (ok) ok = stringFromNapi(env, argv[0]).has_value();
+  StringBuffer buffer;
+  if (ok) ok = readString(env, argv[0], buffer).has_value();
   double fraction = 0;
   if (ok && argc >= 2) napi_get_value_double(env, argv[1], &fraction);
   napi_value out;

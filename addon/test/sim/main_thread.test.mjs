@@ -91,3 +91,31 @@ test('a worker calling all eight exports gets eight falses and changes nothing o
   assert.equal(desktop.dropOutcomes()[0].outcome.success, true);
   assert.deepEqual(desktop.violations(), []);
 });
+
+test('a worker named the main thread stops being it when it ends: a later worker is not the main thread', async () => {
+  const control = { control: new URL('../backends/sim/control/index.js', import.meta.url).pathname, sim: binaryPath('kestrovan_desktop_sim_control') };
+  const inWorkerAsking = (body) =>
+    new Promise((resolve, reject) => {
+      const worker = new Worker(
+        `const { parentPort, workerData } = require('node:worker_threads');
+         const d = require(workerData.control).load(workerData.sim);
+         parentPort.postMessage((${body})(d));`,
+        { eval: true, workerData: control },
+      );
+      let answer;
+      worker.on('message', (message) => (answer = message));
+      worker.on('error', reject);
+      worker.on('exit', () => resolve(answer));
+    });
+  try {
+    assert.equal(await inWorkerAsking('(d) => { d.setMainThread(); return d.isMainThread(); }'), true);
+    assert.equal(desktop.isMainThread(), false, 'the initial thread is not the main thread while it is named');
+    // Threads that come later (their pthread_t may well be the ended worker's) are not it either.
+    for (let i = 0; i < 4; i++) assert.equal(await inWorkerAsking('(d) => d.isMainThread()'), false);
+    assert.equal(desktop.isMainThread(), false);
+  } finally {
+    desktop.setMainThread();
+  }
+  assert.equal(desktop.isMainThread(), true);
+});
+

@@ -15,6 +15,24 @@ TEST(LogLine, ConcatenatesTextsIntegersAndBooleans) {
             "a=-42 b=7 c=YES d=NO e= f=x");
 }
 
+TEST(LogLine, AControlCharacterIsEscapedWhereverItStandsInALongValue) {
+  // Long values are scanned eight bytes at a time: every position, every
+  // kind of control character, and neighbours that are not ones (0x20, 0x7E,
+  // 0x80, 0xFF) around it.
+  const std::pair<char, const char*> controls[] = {
+      {'\0', "\\u0000"}, {'\n', "\\n"}, {'\x1F', "\\u001F"}, {'\x7F', "\\u007F"}};
+  const std::string around = std::string(" ~\x80\xFF", 4);
+  for (size_t at = 0; at < 24; ++at) {
+    for (const auto& [control, escaped] : controls) {
+      std::string value;
+      for (size_t i = 0; i < 24; ++i) value.push_back(around[i % around.size()]);
+      std::string expected = value.substr(0, at) + escaped + value.substr(at + 1);
+      value[at] = control;
+      EXPECT_EQ(logLine(value), expected) << "at " << at << " escaped " << escaped;
+    }
+  }
+}
+
 TEST(LogLine, KeepsFormatCharactersAsText) {
   // Messages are never formats: percent signs pass through.
   EXPECT_EQ(logLine("%@ %s %d", std::string("%n")), "%@ %s %d%n");

@@ -363,7 +363,7 @@ CONTROL(clearViolations) {
 
 CONTROL(setRaisingCalls) {
   return guarded(env, [&] {
-    std::set<std::string> selectors;
+    std::set<std::string, std::less<>> selectors;
     for (napi_value selector : toArray(env, arguments(env, info, 1)[0], "selectors")) {
       selectors.insert(toString(env, selector, "selector"));
     }
