@@ -93,7 +93,7 @@ test('a worker calling all eight exports gets eight falses and changes nothing o
 });
 
 test('a worker named the main thread stops being it when it ends: a later worker is not the main thread', async () => {
-  const control = { control: new URL('../backends/sim/control/index.js', import.meta.url).pathname, sim: binaryPath('kestrovan_desktop_sim_control') };
+  const control = { control: new URL('../../backends/sim/control/index.js', import.meta.url).pathname, sim: binaryPath('kestrovan_desktop_sim_control') };
   const inWorkerAsking = (body) =>
     new Promise((resolve, reject) => {
       const worker = new Worker(
