@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "core/output_signals.h"
 #include "core/pasteboard_types.h"
@@ -13,9 +14,17 @@ bool dragPasteboardContainsFiles(DragPasteboardPort& pasteboard) {
   if (pasteboard.dragPasteboardCanReadFileURLs()) return true;
   const std::optional<std::vector<std::string>> types = pasteboard.dragPasteboardTypes();
   if (!types) return false;
-  return std::any_of(types->begin(), types->end(), [](const std::string& type) {
-    return type == fileURLPasteboardType || type == filenamesPasteboardType;
-  });
+  const auto offered = [&types](std::string_view name) {
+    return std::find(types->begin(), types->end(), name) != types->end();
+  };
+  if (offered(fileURLPasteboardType) || offered(filenamesPasteboardType)) return true;
+  if (std::any_of(filePromisePasteboardTypes.begin(), filePromisePasteboardTypes.end(), offered)) {
+    return true;
+  }
+  if (types->empty()) return false;
+  const std::vector<std::string> readable = pasteboard.filePromiseReadableTypes();
+  return std::any_of(readable.begin(), readable.end(),
+                     [&offered](const std::string& name) { return offered(name); });
 }
 
 std::shared_ptr<DragDropzoneMonitor> DragDropzoneMonitor::create(const SidecarZones& zones,

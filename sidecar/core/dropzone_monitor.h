@@ -32,8 +32,11 @@
 
 namespace kestrovan::sidecar {
 
-// Whether the pasteboard offers file URLs: readable as file URLs, or offering
-// the file-URL or filenames type. A pasteboard with no type list holds none.
+// Whether the pasteboard offers files: readable as file URLs, or offering the
+// file-URL or filenames type, or a type of promised files (one of
+// `filePromisePasteboardTypes` or of the platform's
+// `filePromiseReadableTypes`, asked only when the others are not offered). A
+// pasteboard with no type list holds none.
 bool dragPasteboardContainsFiles(DragPasteboardPort& pasteboard);
 
 class DragDropzoneMonitor : public std::enable_shared_from_this<DragDropzoneMonitor> {

@@ -13,6 +13,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <map>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrovan::sidecar {
@@ -36,6 +39,9 @@ struct MacPlatform::State {
   // terminationSignalSources: kept alive until the process ends.
   std::vector<dispatch_source_t> signalSources;
   dispatch_source_t parentExitSource;
+  // NSFilePromiseReceiver.readableDraggedTypes, read once: a class property
+  // of AppKit's, the same for the life of the process.
+  std::optional<std::vector<std::string>> filePromiseReadableTypes;
 };
 
 MacPlatform::MacPlatform() : state_(std::make_unique<State>()) {}
@@ -93,6 +99,20 @@ std::optional<std::vector<std::string>> MacPlatform::dragPasteboardTypes() {
     names.emplace_back(utf8 != nullptr ? utf8 : "");
   }
   return names;
+}
+
+std::vector<std::string> MacPlatform::filePromiseReadableTypes() {
+  if (!state_->filePromiseReadableTypes) {
+    NSArray<NSString*>* types = NSFilePromiseReceiver.readableDraggedTypes;
+    std::vector<std::string> names;
+    names.reserve(types.count);
+    for (NSString* type in types) {
+      const char* utf8 = type.UTF8String;
+      if (utf8 != nullptr) names.emplace_back(utf8);
+    }
+    state_->filePromiseReadableTypes = std::move(names);
+  }
+  return *state_->filePromiseReadableTypes;
 }
 
 std::optional<MonitorToken> MacPlatform::addGlobalMonitor(std::uint64_t mask,

@@ -3,7 +3,8 @@
 //
 // `dragPasteboardChangeCount` is cheap and may be read on every event; the
 // two content reads may ask another process and are meant only for when the
-// change count shows a new drag.
+// change count shows a new drag. `filePromiseReadableTypes` asks no other
+// process.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,12 @@ class DragPasteboardPort {
 
   // The type names the pasteboard offers, or none when it gives no list.
   virtual std::optional<std::vector<std::string>> dragPasteboardTypes() = 0;
+
+  // The type names of file promises that the platform's own receiver of
+  // promised files reads (on macOS `NSFilePromiseReceiver.readableDraggedTypes`),
+  // or none where the platform has no such receiver. A drag offering one of
+  // them, or one of `filePromisePasteboardTypes`, is a drag of files.
+  virtual std::vector<std::string> filePromiseReadableTypes() = 0;
 
  protected:
   ~DragPasteboardPort() = default;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "test/monitor_fixture.h"
 
 namespace kestrovan::sidecar::testing {
@@ -29,7 +31,11 @@ struct PasteboardCase {
   std::optional<std::vector<std::string>> types;
   bool containsFiles;
   Lines calls;
+  // The platform's own file-promise type names (AppKit's readableDraggedTypes).
+  Lines promiseReadable = {};
 };
+
+void PrintTo(const PasteboardCase& c, std::ostream* out) { *out << c.name; }
 
 class ContainsFilesTest : public ::testing::TestWithParam<PasteboardCase> {};
 
@@ -37,11 +43,18 @@ TEST_P(ContainsFilesTest, ReadsURLsFirstThenTypes) {
   FakePlatform platform;
   platform.canReadFileURLs = GetParam().canRead;
   platform.types = GetParam().types;
+  platform.promiseReadableTypes = GetParam().promiseReadable;
   EXPECT_EQ(dragPasteboardContainsFiles(platform), GetParam().containsFiles);
   EXPECT_EQ(platform.calls, GetParam().calls);
 }
 
 const Lines kBothReads{"dragPasteboardCanReadFileURLs", "dragPasteboardTypes"};
+// The platform's promise names are asked for last, only when nothing else matched.
+const Lines kAllReads{"dragPasteboardCanReadFileURLs", "dragPasteboardTypes",
+                      "filePromiseReadableTypes"};
+// As AppKit might answer readableDraggedTypes, with a name of its own.
+const Lines kAppKitPromiseNames{"com.apple.NSFilePromiseItemMetaData",
+                                "dyn.kestrovan-promise-of-the-platform"};
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ContainsFilesTest,
@@ -51,11 +64,39 @@ INSTANTIATE_TEST_SUITE_P(
                        kBothReads},
         PasteboardCase{"FileURLType", false, Lines{"public.utf8-plain-text", "public.file-url"},
                        true, kBothReads},
-        PasteboardCase{"Text", false, Lines{"public.utf8-plain-text"}, false, kBothReads},
-        PasteboardCase{"WebLink", false, Lines{"public.url", "public.url-name"}, false, kBothReads},
-        PasteboardCase{"CaseMatters", false, Lines{"nsfilenamespboardtype"}, false, kBothReads},
+        PasteboardCase{"Text", false, Lines{"public.utf8-plain-text"}, false, kAllReads},
+        PasteboardCase{"WebLink", false, Lines{"public.url", "public.url-name"}, false, kAllReads},
+        PasteboardCase{"CaseMatters", false, Lines{"nsfilenamespboardtype"}, false, kAllReads},
         PasteboardCase{"NoTypeList", false, std::nullopt, false, kBothReads},
-        PasteboardCase{"EmptyTypeList", false, Lines{}, false, kBothReads}),
+        PasteboardCase{"EmptyTypeList", false, Lines{}, false, kBothReads},
+        // Promised files (Mail, Photos, Safari): each promise type alone counts.
+        PasteboardCase{"PromiseItemMetadataOnly", false,
+                       Lines{"com.apple.NSFilePromiseItemMetaData"}, true, kBothReads},
+        PasteboardCase{"PromisedFileURLOnly", false,
+                       Lines{"com.apple.pasteboard.promised-file-url"}, true, kBothReads},
+        PasteboardCase{"PromisedContentTypeOnly", false,
+                       Lines{"com.apple.pasteboard.promised-file-content-type"}, true, kBothReads},
+        PasteboardCase{"LegacyFilesPromiseOnly", false,
+                       Lines{"Apple files promise pasteboard type"}, true, kBothReads},
+        PasteboardCase{"PromiseBesideAnImageAndALink", false,
+                       Lines{"public.tiff", "public.url", "com.apple.pasteboard.promised-file-url",
+                             "com.apple.pasteboard.promised-file-content-type"},
+                       true, kBothReads},
+        PasteboardCase{"PromiseCaseMatters", false, Lines{"com.apple.pasteboard.Promised-File-URL"},
+                       false, kAllReads},
+        PasteboardCase{"PromiseNamePrefixIsNoPromise", false,
+                       Lines{"com.apple.pasteboard.promised"}, false, kAllReads},
+        // Names the platform's promise receiver reads count as well.
+        PasteboardCase{"PlatformPromiseNameOnly", false,
+                       Lines{"dyn.kestrovan-promise-of-the-platform"}, true, kAllReads,
+                       kAppKitPromiseNames},
+        PasteboardCase{"TextWithPlatformPromiseNames", false, Lines{"public.utf8-plain-text"},
+                       false, kAllReads, kAppKitPromiseNames},
+        PasteboardCase{"WebLinkWithPlatformPromiseNames", false,
+                       Lines{"public.url", "public.url-name"}, false, kAllReads,
+                       kAppKitPromiseNames},
+        PasteboardCase{"NoTypeListWithPlatformPromiseNames", false, std::nullopt, false, kBothReads,
+                       kAppKitPromiseNames}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MonitorTest, FileDragIntoTriggerEntersOnceStaysInRetentionAndExitsOnce) {

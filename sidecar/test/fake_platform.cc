@@ -124,6 +124,11 @@ std::optional<std::vector<std::string>> FakePlatform::dragPasteboardTypes() {
   return types;
 }
 
+std::vector<std::string> FakePlatform::filePromiseReadableTypes() {
+  calls.push_back("filePromiseReadableTypes");
+  return promiseReadableTypes;
+}
+
 std::optional<MonitorToken> FakePlatform::addGlobalMonitor(std::uint64_t mask,
                                                            std::function<void()> handler) {
   calls.push_back("addGlobalMonitor " + std::to_string(mask));

@@ -31,6 +31,8 @@ class FakePlatform : public SidecarPlatform {
   std::int64_t changeCount = 0;
   bool canReadFileURLs = false;
   std::optional<std::vector<std::string>> types = std::vector<std::string>{};
+  // The platform's own names of file-promise types (none by default, as on X11).
+  std::vector<std::string> promiseReadableTypes;
   bool monitorsFail = false;  // addGlobalMonitor returns none
   // Whether the monitors see every press (as X11's raw events do); only then
   // does the core install a pasteboard change monitor and let ticks stop.
@@ -92,6 +94,7 @@ class FakePlatform : public SidecarPlatform {
   std::int64_t dragPasteboardChangeCount() override;
   bool dragPasteboardCanReadFileURLs() override;
   std::optional<std::vector<std::string>> dragPasteboardTypes() override;
+  std::vector<std::string> filePromiseReadableTypes() override;
   std::optional<MonitorToken> addGlobalMonitor(std::uint64_t mask,
                                                std::function<void()> handler) override;
   void removeMonitor(MonitorToken token) override;

@@ -165,17 +165,17 @@ INSTANTIATE_TEST_SUITE_P(Seeds, RandomSequenceTest, ::testing::Range(1u, 41u));
 // The file-drag test's gate, as a property of time alone: a drag pasteboard
 // written before the last moment the sidecar saw the left button up never
 // counts. Over long random sequences of owner changes (files, filenames only,
-// text, no type list) and button states (the two button sources disagreeing,
+// promised files only, text, no type list) and button states (the two button sources disagreeing,
 // mouse-up events missed), whenever the sidecar counts a file drag, by
 // printing "DRAG_ENTER" or by staying Inside after a drag event or a tick with
 // the button down, the pasteboard's current contents must have been written
 // after that moment and must offer files.
 class FreshPasteboardTest : public MonitorTest, public ::testing::WithParamInterface<unsigned> {
  protected:
-  // Replaces the pasteboard contents with one of four kinds, at random.
+  // Replaces the pasteboard contents with one of five kinds, at random.
   void writePasteboard(std::mt19937& random) {
     ++platform.changeCount;
-    switch (random() % 4) {
+    switch (random() % 5) {
       case 0:
         platform.canReadFileURLs = true;
         platform.types = std::vector<std::string>{"public.file-url"};
@@ -192,13 +192,22 @@ class FreshPasteboardTest : public MonitorTest, public ::testing::WithParamInter
         platform.canReadFileURLs = false;
         platform.types.reset();
         break;
+      case 4:
+        platform.canReadFileURLs = false;
+        platform.types = std::vector<std::string>{"com.apple.NSFilePromiseItemMetaData"};
+        break;
     }
   }
   bool offersFiles() const {
     if (platform.canReadFileURLs) return true;
     if (!platform.types) return false;
-    return std::find(platform.types->begin(), platform.types->end(), "NSFilenamesPboardType") !=
-           platform.types->end();
+    for (const char* type : {"NSFilenamesPboardType", "com.apple.NSFilePromiseItemMetaData"}) {
+      if (std::find(platform.types->begin(), platform.types->end(), type) !=
+          platform.types->end()) {
+        return true;
+      }
+    }
+    return false;
   }
 };
 

@@ -231,6 +231,9 @@ std::optional<std::vector<std::string>> X11Platform::dragPasteboardTypes() {
   return selection_->targets();
 }
 
+// No X11 toolkit receives AppKit's promises: only the core's names count.
+std::vector<std::string> X11Platform::filePromiseReadableTypes() { return {}; }
+
 std::optional<MonitorToken> X11Platform::addGlobalMonitor(std::uint64_t mask,
                                                           std::function<void()> handler) {
   if (xiOpcode_ < 0) return std::nullopt;

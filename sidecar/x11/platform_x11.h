@@ -64,6 +64,7 @@ class X11Platform final : public SidecarPlatform {
   std::int64_t dragPasteboardChangeCount() override;
   bool dragPasteboardCanReadFileURLs() override;
   std::optional<std::vector<std::string>> dragPasteboardTypes() override;
+  std::vector<std::string> filePromiseReadableTypes() override;
   std::optional<MonitorToken> addGlobalMonitor(std::uint64_t mask,
                                                std::function<void()> handler) override;
   void removeMonitor(MonitorToken token) override;

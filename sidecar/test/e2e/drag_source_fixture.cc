@@ -1,11 +1,15 @@
 // A drag source for the end-to-end tests: an X client that owns XdndSelection
 // the way an XDND drag source does and answers conversions of it.
 //
-//   drag-source-fixture --offer files|text [--silent]
+//   drag-source-fixture --offer files|text|promise [--silent]
 //                       [--answer-at any|owner-time|current-time]
 //
 // "files" offers TARGETS and text/uri-list (one file: URI); "text" offers
-// TARGETS, UTF8_STRING and text/plain. --silent never answers a conversion.
+// TARGETS, UTF8_STRING and text/plain; "promise" offers TARGETS and only the
+// type of a promised file, com.apple.pasteboard.promised-file-url, as a drag
+// from Mail, Photos or Safari does (the file does not exist yet: no
+// text/uri-list, whose conversion is refused like any target not offered).
+// --silent never answers a conversion.
 // --answer-at says which conversions are answered, as real toolkits differ:
 // "any" (the default) answers every one; "owner-time" takes the selection at
 // a real server timestamp and answers only conversions asked at exactly that
@@ -32,7 +36,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <random>
 #include <sstream>
 #include <string>
@@ -41,12 +44,13 @@
 namespace {
 
 enum class AnswerAt { any, ownerTime, currentTime };
+enum class Offer { files, text, promise };
 
 struct Fixture {
   Display* display;
   Window window;
-  Atom selection, targets, uriList, utf8, textPlain, timestampProperty;
-  bool files = true;
+  Atom selection, targets, uriList, utf8, textPlain, promisedFileURL, timestampProperty;
+  Offer offer = Offer::files;
   bool silent = false;
   AnswerAt answerAt = AnswerAt::any;
   Time ownedAt = CurrentTime;  // the timestamp the selection was taken at (owner-time)
@@ -135,23 +139,30 @@ void answer(Fixture& f, const XSelectionRequestEvent& request) {
   const Atom property = request.property != None ? request.property : request.target;
   if (request.target == f.targets) {
     std::vector<Atom> offered{f.targets};
-    if (f.files) {
-      offered.push_back(f.uriList);
-    } else {
-      offered.push_back(f.utf8);
-      offered.push_back(f.textPlain);
+    switch (f.offer) {
+      case Offer::files:
+        offered.push_back(f.uriList);
+        break;
+      case Offer::text:
+        offered.push_back(f.utf8);
+        offered.push_back(f.textPlain);
+        break;
+      case Offer::promise:
+        offered.push_back(f.promisedFileURL);
+        break;
     }
     XChangeProperty(f.display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(offered.data()),
                     static_cast<int>(offered.size()));
     reply.xselection.property = property;
-  } else if (f.files && request.target == f.uriList) {
+  } else if (f.offer == Offer::files && request.target == f.uriList) {
     static const char kList[] =
         "# dragged by the e2e fixture\r\nfile:///tmp/kestrovan-e2e/a.txt\r\n";
     XChangeProperty(f.display, request.requestor, property, request.target, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(kList), sizeof(kList) - 1);
     reply.xselection.property = property;
-  } else if (!f.files && (request.target == f.utf8 || request.target == f.textPlain)) {
+  } else if (f.offer == Offer::text &&
+             (request.target == f.utf8 || request.target == f.textPlain)) {
     static const char kText[] = "just some text";
     XChangeProperty(f.display, request.requestor, property, request.target, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(kText), sizeof(kText) - 1);
@@ -167,7 +178,10 @@ int main(int argc, char* argv[]) {
   Fixture f{};
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--offer" && i + 1 < argc) f.files = std::strcmp(argv[++i], "files") == 0;
+    if (arg == "--offer" && i + 1 < argc) {
+      const std::string what = argv[++i];
+      f.offer = what == "files" ? Offer::files : what == "promise" ? Offer::promise : Offer::text;
+    }
     if (arg == "--silent") f.silent = true;
     if (arg == "--answer-at" && i + 1 < argc) {
       const std::string when = argv[++i];
@@ -189,6 +203,7 @@ int main(int argc, char* argv[]) {
   f.uriList = XInternAtom(f.display, "text/uri-list", False);
   f.utf8 = XInternAtom(f.display, "UTF8_STRING", False);
   f.textPlain = XInternAtom(f.display, "text/plain", False);
+  f.promisedFileURL = XInternAtom(f.display, "com.apple.pasteboard.promised-file-url", False);
   f.timestampProperty = XInternAtom(f.display, "KESTROVAN_FIXTURE_TIMESTAMP", False);
   own(f);
 

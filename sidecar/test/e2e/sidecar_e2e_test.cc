@@ -340,6 +340,20 @@ TEST_F(SidecarUnderXvfbTest, TextOnlyDragGivesNothing) {
   expectLine("OUTSIDE_CLICK");
 }
 
+// A drag of promised files (Mail, Photos, Safari) offers no file URI, only the
+// promise's type: it is a file drag all the same.
+TEST_F(SidecarUnderXvfbTest, PromisedFilesDragEntersAndExits) {
+  startSidecar();
+  auto source = beginDrag("promise");
+  source->writeLine("grab");
+  ASSERT_EQ(source->readLine(5000ms), "GRABBED");
+  enterTrigger();
+  move(kInRetentionOnly);
+  expectQuiet();
+  move(kOutsideAll);
+  expectLine("DRAG_EXIT");
+}
+
 TEST_F(SidecarUnderXvfbTest, StaleSelectionGivesNothingUntilANewDrag) {
   auto stale = startSource("files");  // owned before the sidecar starts
   startSidecar();

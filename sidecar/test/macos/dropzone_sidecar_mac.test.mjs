@@ -3,8 +3,9 @@
 // Looked at from outside with sidecar-mac-probe (built beside this suite): it
 // stays running, it is an accessory application (NSRunningApplication's
 // activationPolicy), it exits with status 0 on SIGTERM, on SIGINT and when its
-// parent is killed, and a real drag of a file (posted through the HID event
-// tap) into the trigger zone and out again gives drag-enter, then drag-exit.
+// parent is killed, and a real drag (posted through the HID event tap) of a
+// file, or of a promised file as Mail, Photos and Safari drag them, into the
+// trigger zone and out again gives drag-enter, then drag-exit.
 //
 // KESTROVAN_BUILD_DIR names the build (the probe); KESTROVAN_SIDECAR_PACKAGE
 // may name an installed package folder to start the program of (a packed
@@ -229,46 +230,52 @@ describe('the sidecar on a Mac, started as an Electron app starts it', { skip: o
     assert.equal(await watched.next(10000, 'the probe'), 'EXITED 0');
   });
 
-  test('a real drag of a file into the trigger zone and out again: drag-enter, then drag-exit', async (t) => {
-    if ((await probe('can-post-events')) !== 'yes') {
-      t.skip(
-        'this process may not post events (CGPreflightPostEventAccess() is false): allow the terminal ' +
-          'that runs the tests in System Settings > Privacy & Security > Accessibility to run this case',
-      );
-      return;
-    }
-    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'sidecar-mac-drag-'));
-    t.after(() => fs.rmSync(folder, { recursive: true, force: true }));
-    const file = path.join(folder, 'dragged.txt');
-    fs.writeFileSync(file, 'a file dragged toward the tray\n');
+  for (const [what, command] of [
+    ['a file', 'drag'],
+    ['a promised file (an NSFilePromiseProvider, no file URL)', 'drag-promise'],
+  ]) {
+    test(`a real drag of ${what} into the trigger zone and out again: drag-enter, then drag-exit`, async (t) => {
+      if ((await probe('can-post-events')) !== 'yes') {
+        t.skip(
+          'this process may not post events (CGPreflightPostEventAccess() is false): allow the terminal ' +
+            'that runs the tests in System Settings > Privacy & Security > Accessibility to run this case',
+        );
+        return;
+      }
+      const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'sidecar-mac-drag-'));
+      t.after(() => fs.rmSync(folder, { recursive: true, force: true }));
+      const file = path.join(folder, 'dragged.txt');
+      fs.writeFileSync(file, 'a file dragged toward the tray\n');
 
-    const { sidecar, events } = start();
-    await pastStartUp(sidecar.pid);
-    const dragger = spawn(probePath(), ['drag', file, dragStart.join(','), inTrigger.join(',')], {
-      stdio: ['pipe', 'pipe', 'inherit'],
+      const { sidecar, events } = start();
+      await pastStartUp(sidecar.pid);
+      const dragged = command === 'drag' ? file : 'promised.txt';
+      const dragger = spawn(probePath(), [command, dragged, dragStart.join(','), inTrigger.join(',')], {
+        stdio: ['pipe', 'pipe', 'inherit'],
+      });
+      // At any end, the probe's input ends: it releases the button and exits.
+      const draggerExited = new Promise((resolve) => dragger.on('exit', (code) => resolve(code)));
+      t.after(async () => {
+        dragger.stdin.end();
+        const timer = setTimeout(() => dragger.kill('SIGKILL'), 5000);
+        await draggerExited;
+        clearTimeout(timer);
+      });
+      const steps = new Lines(dragger.stdout);
+
+      assert.equal(await steps.next(15000, 'the drag'), 'AT 1');
+      await events.waitFor('drag-enter', 5000);
+      dragger.stdin.write('next\n');
+      assert.equal(await steps.next(15000, 'the drag'), 'AT 0');
+      await events.waitFor('drag-exit', 5000);
+      dragger.stdin.write('next\n');
+      assert.equal(await steps.next(15000, 'the drag'), 'RELEASED');
+      assert.equal(await draggerExited, 0);
+
+      // The press at the start lies outside the tray and the trigger zone.
+      const drags = events.names().filter((name) => name !== 'outside-click');
+      assert.deepEqual(drags, ['drag-enter', 'drag-exit'], `events: ${events.names().join(', ')}`);
+      assert.deepEqual(await sidecar.stop(), { code: 0, signal: null });
     });
-    // At any end, the probe's input ends: it releases the button and exits.
-    const draggerExited = new Promise((resolve) => dragger.on('exit', (code) => resolve(code)));
-    t.after(async () => {
-      dragger.stdin.end();
-      const timer = setTimeout(() => dragger.kill('SIGKILL'), 5000);
-      await draggerExited;
-      clearTimeout(timer);
-    });
-    const steps = new Lines(dragger.stdout);
-
-    assert.equal(await steps.next(15000, 'the drag'), 'AT 1');
-    await events.waitFor('drag-enter', 5000);
-    dragger.stdin.write('next\n');
-    assert.equal(await steps.next(15000, 'the drag'), 'AT 0');
-    await events.waitFor('drag-exit', 5000);
-    dragger.stdin.write('next\n');
-    assert.equal(await steps.next(15000, 'the drag'), 'RELEASED');
-    assert.equal(await draggerExited, 0);
-
-    // The press at the start lies outside the tray and the trigger zone.
-    const drags = events.names().filter((name) => name !== 'outside-click');
-    assert.deepEqual(drags, ['drag-enter', 'drag-exit'], `events: ${events.names().join(', ')}`);
-    assert.deepEqual(await sidecar.stop(), { code: 0, signal: null });
-  });
+  }
 });

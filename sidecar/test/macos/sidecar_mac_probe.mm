@@ -27,6 +27,11 @@
 //                             drag is cancelled) and prints "RELEASED". At end of
 //                             input, or 30 s without a line, it releases the
 //                             button first. Status 3 without post-event access.
+//   drag-promise NAME X0,Y0 X1,Y1
+//                             the same drag of a file promised, not yet written, as
+//                             Mail, Photos and Safari drag theirs: one
+//                             NSFilePromiseProvider (plain text, named NAME), no
+//                             file URL on the pasteboard
 //
 // Points are screen points with the origin at the main display's top-left.
 #import <AppKit/AppKit.h>
@@ -184,9 +189,12 @@ bool awaitLine() {
 }  // namespace
 
 // The drag's source: the window's only view, which begins a dragging session
-// of the file's URL at the first drag event after a press in it.
-@interface KestrovanProbeDragView : NSView <NSDraggingSource>
+// of the file's URL, or of a promise of the file named promisedName, at the
+// first drag event after a press in it. It is the promise's delegate; no
+// drop target asks for the file (the drag is cancelled), so it writes none.
+@interface KestrovanProbeDragView : NSView <NSDraggingSource, NSFilePromiseProviderDelegate>
 @property(nonatomic, copy) NSURL* fileURL;
+@property(nonatomic, copy) NSString* promisedName;
 @property(nonatomic) BOOL dragBegun;
 @end
 
@@ -201,11 +209,16 @@ bool awaitLine() {
 }
 
 - (void)mouseDragged:(NSEvent*)event {
-  if (self.dragBegun || self.fileURL == nil) return;
+  if (self.dragBegun || (self.fileURL == nil && self.promisedName == nil)) return;
   self.dragBegun = YES;
-  NSDraggingItem* item = [[NSDraggingItem alloc] initWithPasteboardWriter:self.fileURL];
+  id<NSPasteboardWriting> writer = self.fileURL;
+  if (writer == nil) {
+    writer = [[NSFilePromiseProvider alloc] initWithFileType:@"public.plain-text" delegate:self];
+  }
+  NSDraggingItem* item = [[NSDraggingItem alloc] initWithPasteboardWriter:writer];
   NSString* path = self.fileURL.path;
-  NSImage* icon = path != nil ? [[NSWorkspace sharedWorkspace] iconForFile:path] : nil;
+  NSImage* icon = path != nil ? [[NSWorkspace sharedWorkspace] iconForFile:path]
+                              : [NSImage imageNamed:NSImageNameMultipleDocuments];
   [item setDraggingFrame:NSMakeRect(0, 0, 32, 32) contents:icon];
   [self beginDraggingSessionWithItems:@[ item ] event:event source:self];
 }
@@ -215,11 +228,26 @@ bool awaitLine() {
   return NSDragOperationCopy;
 }
 
+- (NSString*)filePromiseProvider:(NSFilePromiseProvider*)filePromiseProvider
+                 fileNameForType:(NSString*)fileType {
+  return self.promisedName != nil ? self.promisedName : @"promised.txt";
+}
+
+- (void)filePromiseProvider:(NSFilePromiseProvider*)filePromiseProvider
+          writePromiseToURL:(NSURL*)url
+          completionHandler:(void (^)(NSError* _Nullable errorOrNil))completionHandler {
+  completionHandler([NSError errorWithDomain:NSCocoaErrorDomain
+                                        code:NSUserCancelledError
+                                    userInfo:nil]);
+}
+
 @end
 
 namespace {
 
-int drag(NSString* file, CGPoint start, CGPoint target) {
+// Drags the file at `file`, or a promise of a file named `promisedName` when
+// that is given.
+int drag(NSString* file, NSString* promisedName, CGPoint start, CGPoint target) {
   if (!CGPreflightPostEventAccess()) {
     std::fputs(
         "sidecar-mac-probe: this process may not post events (CGPreflightPostEventAccess() is "
@@ -242,7 +270,11 @@ int drag(NSString* file, CGPoint start, CGPoint target) {
   window.level = NSFloatingWindowLevel;
   KestrovanProbeDragView* view =
       [[KestrovanProbeDragView alloc] initWithFrame:NSMakeRect(0, 0, 120, 120)];
-  view.fileURL = [NSURL fileURLWithPath:file];
+  if (promisedName != nil) {
+    view.promisedName = promisedName;
+  } else {
+    view.fileURL = [NSURL fileURLWithPath:file];
+  }
   window.contentView = view;
   // Shown and activated from the running application, once it has finished
   // launching.
@@ -289,7 +321,7 @@ int usage() {
   std::fputs(
       "usage: sidecar-mac-probe activation-policy PID | ignores-termination PID | wait-exit PID "
       "SECONDS | can-post-events "
-      "| main-display | drag FILE X0,Y0 X1,Y1\n",
+      "| main-display | drag FILE X0,Y0 X1,Y1 | drag-promise NAME X0,Y0 X1,Y1\n",
       stderr);
   return 2;
 }
@@ -317,11 +349,11 @@ int main(int argc, char* argv[]) {
     if (command == "main-display" && argc == 2) return mainDisplay();
     CGPoint start = CGPointZero;
     CGPoint target = CGPointZero;
-    if (command == "drag" && argc == 5 && readPoint(argv[3], &start) &&
-        readPoint(argv[4], &target)) {
-      NSString* file = [NSString stringWithUTF8String:argv[2]];
-      if (file == nil) return usage();
-      return drag(file, start, target);
+    if ((command == "drag" || command == "drag-promise") && argc == 5 &&
+        readPoint(argv[3], &start) && readPoint(argv[4], &target)) {
+      NSString* text = [NSString stringWithUTF8String:argv[2]];
+      if (text == nil) return usage();
+      return command == "drag" ? drag(text, nil, start, target) : drag(nil, text, start, target);
     }
     return usage();
   }
