@@ -140,7 +140,8 @@ export function anchorsOf(text) {
 export function linksOf(text) {
   const links = [];
   for (const line of proseLines(text)) {
-    for (const match of line.text.matchAll(/!?\[(?:[^\[\]]|\[[^\]]*\])*\]\(\s*<?([^)\s>]*)>?(?:\s+["'(][^)]*)?\)/g)) {
+    // The link's text may begin on an earlier line: its end, `](target)`, is what is read.
+    for (const match of line.text.matchAll(/\]\(\s*<?([^)\s>]*)>?(?:\s+["'(][^)]*)?\)/g)) {
       links.push({ line: line.number, target: match[1] });
     }
     const definition = /^ {0,3}\[[^\]]+\]:\s*<?(\S+?)>?(?:\s|$)/.exec(line.text);

@@ -109,6 +109,7 @@ const faults = [
   ['a third heading of the same name', 'README.md', 'See [gone](docs/helpers.md#events-2).', /has no heading with the anchor #events-2/],
   ['a path climbing out of the repository', 'README.md', 'See [gone](../README.md).', /lies outside the repository/],
   ['a path relative to the wrong folder', 'docs/helpers.md', 'See [gone](docs/helpers.md).', /docs\/docs\/helpers\.md does not exist/],
+  ['a link whose text spans two lines', 'docs/helpers.md', 'See [the page\nthat is gone](gone.md).', /docs\/gone\.md does not exist/],
   ['a reference definition to a missing file', 'README.md', '[gone]: docs/gone.md', /docs\/gone\.md does not exist/],
   ["a page missing on the repository's own GitHub address", 'pkg/README.md', 'See [gone](https://github.com/owner/name/blob/main/docs/gone.md).', /docs\/gone\.md does not exist/],
   ["a README anchor missing on the repository's own address", 'pkg/README.md', 'See [gone](https://github.com/owner/name#nowhere).', /README\.md has no heading with the anchor #nowhere/],
@@ -116,7 +117,7 @@ const faults = [
 for (const [fault, file, line, said] of faults) {
   test(`${fault} fails, naming ${file} and the line`, (t) => {
     const text = good[file];
-    const planted = text.split('\n').length; // the line the fault lands on
+    const planted = text.split('\n').length + line.split('\n').length - 1; // the line of its `](`
     const folder = fixture(t, { ...good, [file]: `${text}${line}\n` });
     const { status, output } = check(folder);
     assert.equal(status, 1, output);
