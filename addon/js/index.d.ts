@@ -309,3 +309,110 @@ export interface MediaSourceWindow {
  * does not compile, and at run time answers 0 with a process warning (once).
  */
 export function windowNumberOf(browserWindow: MediaSourceWindow | null | undefined): number;
+
+/**
+ * A rectangle of a window's content in points, origin at the top left, y
+ * growing down: the page's CSS pixels at zoom 1. Finite numbers; width and
+ * height not negative.
+ */
+export interface ZoneRect {
+  x: number;
+  y: number;
+  width: number;
+  height: number;
+}
+
+export interface AcceptFileDropsOptions {
+  /** The window's number (windowNumberOf(browserWindow)); 0 or absent: the key window, else the main window. */
+  windowNumber?: number;
+  /** Where the zone lies over the window's content. */
+  rect: ZoneRect;
+  /**
+   * An absolute path of an existing folder. Each drop carrying promised files
+   * is received into a fresh folder inside it ("<destination>/drop-XXXXXX").
+   */
+  destination: string;
+  /**
+   * Milliseconds one promised file may take to arrive (default 120000, at
+   * most 2147483647); after that its path rejects and whatever was received
+   * of it is removed.
+   */
+  timeout?: number;
+}
+
+/** One item of a drop. */
+export interface DropItem {
+  /** An existing file's own name, or the name the source promises (may be empty; never used as a path). */
+  readonly name: string;
+  readonly kind: 'file' | 'promise';
+  /**
+   * An existing file's own path (resolved at once, not copied), or where the
+   * promised file was received inside the drop's folder. Rejects with an Error
+   * saying why: the source's error, "timed out after N ms ...", "... outside
+   * the drop's folder ..." (removed), or "the drop zone was closed". Settles
+   * exactly once; a rejection nobody observes is not reported as unhandled.
+   */
+  readonly path: Promise<string>;
+}
+
+export interface Drop {
+  /** Where it was dropped, in the window content's points (top left). */
+  readonly point: { readonly x: number; readonly y: number };
+  /**
+   * The drop's fresh folder inside the destination, or null when it carries
+   * no promised file. Each promised item lies in a folder of its own inside
+   * it, named by its place in the drop: "<folder>/1/<name>", ...
+   */
+  readonly folder: string | null;
+  /** One entry per dragged item, in the drag's order. */
+  readonly items: readonly DropItem[];
+}
+
+export interface DropProgress {
+  readonly name: string;
+  /** The same promise as its DropItem's path. */
+  readonly path: Promise<string>;
+  /** How much has arrived, from 0 to 1. */
+  readonly fraction: number;
+}
+
+/**
+ * A drop zone (a Node EventEmitter). An open zone is kept alive by the addon
+ * until it closes, whether or not you keep it.
+ */
+export interface FileDropZone {
+  /**
+   * 'enter': a drag carrying files came over the zone (the page's own HTML
+   * drag events do not fire over it); each is followed by exactly one 'exit'
+   * or 'drop'. 'exit': it left without dropping (also when the zone closes
+   * under it). 'drop': it was dropped. 'progress': a promised file's progress,
+   * where the source publishes it. 'close': the zone closed (close(), or its
+   * window went away); the last event.
+   */
+  on(event: 'enter' | 'exit', listener: () => void): this;
+  on(event: 'drop', listener: (drop: Drop) => void): this;
+  on(event: 'progress', listener: (progress: DropProgress) => void): this;
+  on(event: 'close', listener: (closed: { windowWentAway: boolean }) => void): this;
+  once(event: 'enter' | 'exit', listener: () => void): this;
+  once(event: 'drop', listener: (drop: Drop) => void): this;
+  once(event: 'progress', listener: (progress: DropProgress) => void): this;
+  once(event: 'close', listener: (closed: { windowWentAway: boolean }) => void): this;
+  off(event: 'enter' | 'exit' | 'drop' | 'progress' | 'close', listener: (...args: any[]) => void): this;
+  removeListener(event: 'enter' | 'exit' | 'drop' | 'progress' | 'close', listener: (...args: any[]) => void): this;
+  removeAllListeners(event?: 'enter' | 'exit' | 'drop' | 'progress' | 'close'): this;
+  /** Moves and resizes the zone. Throws a TypeError for a bad rectangle; does nothing once closed. */
+  setRect(rect: ZoneRect): void;
+  /** Closes it: pending item paths reject with "the drop zone was closed", once. Idempotent. */
+  close(): void;
+  /** True once closed (by close() or because its window went away). */
+  readonly closed: boolean;
+}
+
+/**
+ * Opens a drop zone over `options.rect` of a window, receiving existing and
+ * promised files (Mail attachments, photos, Safari images) dragged in from
+ * other applications. Throws a TypeError for invalid options, an Error when
+ * there is no such window, the destination is not a folder, or the native
+ * module is missing.
+ */
+export function acceptFileDrops(options: AcceptFileDropsOptions): FileDropZone;

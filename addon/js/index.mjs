@@ -18,4 +18,5 @@ export const installNavigationEventMonitor = addon.installNavigationEventMonitor
 export const startFileDrag = addon.startFileDrag;
 export const writeFileFromStream = addon.writeFileFromStream;
 export const windowNumberOf = addon.windowNumberOf;
+export const acceptFileDrops = addon.acceptFileDrops;
 export default addon;

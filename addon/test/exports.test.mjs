@@ -45,7 +45,7 @@ describe('export table', () => {
     for (const name of exportNames) assert.equal(main[name], loaded[name], `${name}: the very native function`);
     assert.deepEqual(Object.getOwnPropertyNames(loaded).sort(), [...exportNames].sort(), 'the native table is left as it is');
     assert.deepEqual(Object.keys(loaded), [], 'and keeps its attributes');
-    const helpers = ['startFileDrag', 'writeFileFromStream', 'windowNumberOf'];
+    const helpers = ['startFileDrag', 'writeFileFromStream', 'windowNumberOf', 'acceptFileDrops'];
     // Enumerable, in the native table's order, then the helpers: printing and spreading show them.
     assert.deepEqual(Object.keys(main), [...Object.getOwnPropertyNames(loaded), ...helpers]);
     for (const name of [...exportNames, ...helpers]) {

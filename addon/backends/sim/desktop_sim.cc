@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dragging_sim.h"
+#include "file_drops_sim.h"
 
 namespace kestrovan::sim {
 
@@ -93,6 +94,7 @@ void Desktop::reset() {
   refuseMonitorCreation = false;
   raisingCalls.clear();
   keptException.reset();
+  resetIncomingDrags();
   windows_.clear();
   viewsById_.clear();
   clearLog();
@@ -172,6 +174,7 @@ void Desktop::setContentView(int64_t number, const std::optional<ViewDescription
 void Desktop::closeWindow(int64_t number) {
   auto window = this->window(number);
   if (!window) return;
+  dropZonesWindowWillClose(number);
   std::erase(windows_, window);
   if (keyWindow == window) keyWindow.reset();
   if (mainWindow == window) mainWindow.reset();

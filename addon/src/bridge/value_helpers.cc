@@ -99,6 +99,14 @@ std::optional<int64_t> intProperty(napi_env env, napi_value object, const std::s
   return result;
 }
 
+std::optional<double> numberProperty(napi_env env, napi_value object, const std::string& key) {
+  auto value = propertyValue(env, object, key);
+  if (!value) return std::nullopt;
+  double result = 0;
+  if (napi_get_value_double(env, *value, &result) != napi_ok) return std::nullopt;
+  return result;
+}
+
 FunctionPropertyReading functionProperty(napi_env env, napi_value object, const std::string& key) {
   using State = FunctionPropertyReading::State;
   auto value = propertyValue(env, object, key);

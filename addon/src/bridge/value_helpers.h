@@ -28,6 +28,10 @@ std::optional<std::string> wholeStringProperty(napi_env env, napi_value object,
 // the property and it holds a number.
 std::optional<int64_t> intProperty(napi_env env, napi_value object, const std::string& key);
 
+// The property's value as a double, if the object has the property and it
+// holds a number.
+std::optional<double> numberProperty(napi_env env, napi_value object, const std::string& key);
+
 // What an object holds under a key for an optional function: absent when it
 // lacks the property or it holds undefined (or it cannot be read), a function,
 // or anything else.

@@ -38,8 +38,11 @@
 //    *     (postEvent:atStart:), which monitors see but the system state does
 //    *     not follow.
 //    *  'drag' - a drag begun from posted events runs, with its promises on the
-//    *     drag pasteboard, until endDrag (implies 'systemMouse'). */
-//   whyNot(need: 'systemMouse' | 'drag'): string | null;
+//    *     drag pasteboard, until endDrag (implies 'systemMouse').
+//    *  'incomingDrag' - another application's drag can be moved over a window
+//    *     and dropped (dragFilesInto). sim: always. appkit: it takes a real
+//    *     mouse drag from another process, so only where events can be posted. */
+//   whyNot(need: 'systemMouse' | 'drag' | 'incomingDrag'): string | null;
 //
 //   // ---- Windows
 //   /** Makes a window whose content rectangle is `frame` (screen points, top
@@ -121,6 +124,24 @@
 //   watchProgress(path: string): { history(): number[], published(): boolean,
 //                                  withdrawn(): boolean, stop(): void };
 //
+//   // ---- Drags from other applications into a window
+//   /** Another application drags `items` over the window along `path`
+//    *  (content points, top left; the first point is where it comes in), then
+//    *  drops at the last point when `drop` is true, else leaves the window
+//    *  without dropping. Items: { kind: 'file', path } (an existing file, as
+//    *  the Finder drags it) or { kind: 'promise', name, contents?, delayMs?,
+//    *  error?, never?, progress? } (a promised file, as Mail's: its source
+//    *  writes `contents` (default empty) when asked, after `delayMs` (default
+//    *  0), or fails with `error`, or never answers; `progress` lists fractions
+//    *  it publishes on the way). Delays run on the desktop's time (wait()).
+//    *  Resolves once the drop (or the leaving) was delivered, with what the
+//    *  window's web contents received of this drag, in order:
+//    *  { webContents: [{ type: 'enter'|'move'|'exit'|'drop', x, y,
+//    *  items: [{ kind, name, path }] }] } (path null for a promise). */
+//   dragFilesInto(windowNumber: number, o: { items: IncomingItem[],
+//                 path: Point[], drop?: boolean }):
+//     Promise<{ webContents: WebContentsDragEvent[] }>;
+//
 //   // ---- What the addon shows
 //   /** The addon's diagnostic lines since the last reset, oldest first, with
 //    *  the "[KestrovanNativeFilePromise] " tag removed (throws on a line that
@@ -166,6 +187,9 @@ if (driverKind === null) {
 
 /** The addon under test, from the same build. */
 export const addon = require(path.join(addonDir, 'kestrovan_file_promise_drag.node'));
+
+/** The package's drop zones' module under test, from the same build (loaded on first use). */
+export const loadFileDrops = () => require(path.join(addonDir, 'kestrovan_file_drops.node'));
 
 const implementation =
   driverKind === 'sim' ? await import('./sim_driver.mjs') : await import('./appkit_driver.mjs');

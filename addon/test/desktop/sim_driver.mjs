@@ -194,6 +194,35 @@ export async function createDriver({ addonDir }) {
       return answers;
     },
 
+    async dragFilesInto(number, { items, path: points, drop = true }) {
+      windowOf(number);
+      if (!Array.isArray(points) || points.length === 0) throw new TypeError('dragFilesInto needs a path of at least one point');
+      const sources = items.map((item) =>
+        item.kind === 'file'
+          ? { kind: 'file', path: item.path }
+          : {
+              kind: 'promise',
+              name: item.name ?? '',
+              contents: item.contents ?? '',
+              delay: (item.delayMs ?? 0) / 1000,
+              error: item.error ?? null,
+              never: item.never === true,
+              progress: item.progress ?? [],
+              ...(item.linkTo === undefined ? {} : { linkTo: item.linkTo }),
+            },
+      );
+      const drag = control.beginIncomingDrag(sources);
+      for (const { x, y } of points) control.moveIncomingDrag(drag, number, { x, y });
+      if (drop) control.dropIncomingDrag(drag);
+      else control.cancelIncomingDrag(drag);
+      await settle();
+      const webContents = control
+        .webContentsDragEvents(number)
+        .filter((event) => event.drag === drag)
+        .map(({ type, x, y, items: carried }) => ({ type, x, y, items: carried }));
+      return { webContents };
+    },
+
     async endDrag({ dropped = false } = {}) {
       const drag = runningDrag();
       if (drag === null) throw new Error('no drag is running');

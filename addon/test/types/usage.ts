@@ -130,3 +130,29 @@ desktop.createWindow({ key: true });
 // @ts-expect-error an event needs its type
 desktop.sendEvent({ window: simWindow });
 void [formerView, formerWindow, formerEvent];
+
+// Drops into a window: a zone over the page's dropzone element.
+const zone: drag.FileDropZone = drag.acceptFileDrops({
+  windowNumber: drag.windowNumberOf(null),
+  rect: { x: 20, y: 40, width: 300, height: 200 },
+  destination: '/tmp/drops',
+  timeout: 30000,
+});
+zone.on('enter', () => {}).on('exit', () => {});
+zone.on('drop', (dropped: drag.Drop) => {
+  const folder: string | null = dropped.folder;
+  for (const item of dropped.items) {
+    const kind: 'file' | 'promise' = item.kind;
+    item.path.then((received: string) => void [received, kind, folder], (error: Error) => void error.message);
+  }
+});
+zone.on('progress', ({ name, fraction, path }: drag.DropProgress) => void [name, fraction, path]);
+zone.on('close', ({ windowWentAway }) => void windowWentAway);
+zone.setRect({ x: 0, y: 0, width: 10, height: 10 });
+const isClosed: boolean = zone.closed;
+zone.close();
+void isClosed;
+// @ts-expect-error the destination is required
+drag.acceptFileDrops({ rect: { x: 0, y: 0, width: 1, height: 1 } });
+// @ts-expect-error a drop's listener gets the drop
+zone.on('drop', (dropped: number) => void dropped);

@@ -12,6 +12,7 @@ napi_value init(napi_env env, napi_value exports) {
   registerImageControls(env, exports);
   registerDragControls(env, exports);
   registerDropControls(env, exports);
+  registerFileDropControls(env, exports);
   registerInputControls(env, exports);
   registerLiveMainQueueControls(env, exports);
   registerProgressControls(env, exports);

@@ -10,6 +10,7 @@ void registerDesktopControls(napi_env env, napi_value exports);
 void registerImageControls(napi_env env, napi_value exports);
 void registerDragControls(napi_env env, napi_value exports);
 void registerDropControls(napi_env env, napi_value exports);
+void registerFileDropControls(napi_env env, napi_value exports);
 void registerInputControls(napi_env env, napi_value exports);
 void registerLiveMainQueueControls(napi_env env, napi_value exports);
 void registerProgressControls(napi_env env, napi_value exports);
