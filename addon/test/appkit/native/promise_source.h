@@ -2,10 +2,11 @@
 // into a window of the node suites' process, as the Finder (existing files),
 // Mail or Photos (promised files) begin one. It shows a small window of its
 // own at `start`, holds the real mouse down on it, begins a drag of `items`
-// from it and drags the real mouse along `path` (CGEventPost), then releases
-// it at the path's end (`drop`) or back on its own window (no drop). Promised
-// files are written when the drop target calls them in: after `delayMs`
-// (publishing their progress meanwhile), failing with `error`, or never.
+// from it and drags the real mouse along `path` (CGEventPost), from one point
+// to the next in one move, then releases it at the path's end (`drop`) or back
+// on its own window (no drop). Promised files are written when the drop
+// target calls them in: after `delayMs` (publishing the fractions of
+// `progress` meanwhile), failing with `error`, or never.
 //
 // Output (JSON lines): {"event":"began"}, {"event":"write","index":I,"path":P},
 // {"event":"written","index":I,"path":P} / {"event":"writeFailed",...,"error":E}
@@ -21,7 +22,7 @@
 namespace kestrovan::appkit_driver {
 
 struct SourceOptions {
-  // [{kind: 'file', path} | {kind: 'promise', name, contents?, delayMs?, error?, never?}]
+  // [{kind: 'file', path} | {kind: 'promise', name, contents?, delayMs?, error?, never?, progress?}]
   NSArray* items = nil;
   CGPoint start = CGPointZero;  // global display points, from the main display's top left
   std::vector<CGPoint> path;    // likewise

@@ -60,6 +60,8 @@ void dragAlong(CGPoint from, CGPoint to) {
 @property(nonatomic) double delaySeconds;
 @property(nonatomic, copy, nullable) NSString* error;
 @property(nonatomic) BOOL never;
+// The fractions published on the file while it is written (none: nothing published).
+@property(nonatomic, copy) NSArray<NSNumber*>* progress;
 @property(nonatomic, strong) NSOperationQueue* queue;
 // Called on the main queue as writes start and finish.
 @property(nonatomic, copy) void (^writeStarted)(void);
@@ -99,20 +101,27 @@ void dragAlong(CGPoint from, CGPoint to) {
     });
     return;
   }
-  // Published as an app that writes a large file does, while it writes.
-  NSProgress* progress = [NSProgress discreteProgressWithTotalUnitCount:4];
+  // Published as an app that writes a large file does, while it writes: each
+  // fraction in turn, spread over the delay.
+  NSArray<NSNumber*>* fractions = self.progress;
+  NSProgress* progress = [NSProgress discreteProgressWithTotalUnitCount:1000];
   progress.kind = NSProgressKindFile;
   progress.fileOperationKind = NSProgressFileOperationKindCopying;
   progress.fileURL = url;
-  if (self.delaySeconds > 0) [progress publish];
+  if (fractions.count > 0) {
+    progress.completedUnitCount = static_cast<int64_t>(fractions.firstObject.doubleValue * 1000);
+    [progress publish];
+  }
   NSString* failure = self.error;
   NSData* data = [self.contents dataUsingEncoding:NSUTF8StringEncoding] ?: [NSData data];
   const double delay = self.delaySeconds;
   dispatch_async(dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0), ^{
-    for (int step = 1; step <= 4 && delay > 0; ++step) {
-      [NSThread sleepForTimeInterval:delay / 4];
-      progress.completedUnitCount = step;
+    const double pause = delay / static_cast<double>(fractions.count + 1);
+    for (NSUInteger i = 1; i < fractions.count; ++i) {
+      [NSThread sleepForTimeInterval:pause];
+      progress.completedUnitCount = static_cast<int64_t>(fractions[i].doubleValue * 1000);
     }
+    [NSThread sleepForTimeInterval:fractions.count > 0 ? 2 * pause : delay];
     NSError* error = nil;
     if (failure != nil) {
       error = [NSError errorWithDomain:@"KestrovanPromiseSource"
@@ -121,7 +130,7 @@ void dragAlong(CGPoint from, CGPoint to) {
     } else {
       [data writeToURL:url options:0 error:&error];
     }
-    if (delay > 0) [progress unpublish];
+    if (fractions.count > 0) [progress unpublish];
     handler(error);
     dispatch_async(dispatch_get_main_queue(), ^{
       if (error) {
@@ -231,6 +240,12 @@ int runPromiseSource(const SourceOptions& options) {
       promise.delaySeconds = [delay isKindOfClass:[NSNumber class]] ? [delay doubleValue] / 1000 : 0;
       promise.error = stringField(item, @"error");
       promise.never = [item[@"never"] isEqual:@YES];
+      NSMutableArray<NSNumber*>* fractions = [NSMutableArray array];
+      id listed = item[@"progress"];
+      for (id fraction in [listed isKindOfClass:[NSArray class]] ? listed : @[]) {
+        if ([fraction isKindOfClass:[NSNumber class]]) [fractions addObject:fraction];
+      }
+      promise.progress = fractions;
       promise.queue = writes;
       promise.writeStarted = ^{
         writesRunning += 1;
@@ -291,14 +306,19 @@ int runPromiseSource(const SourceOptions& options) {
       });
       return;
     }
+    // From one point of the path to the next in one move, as the sim's
+    // drags go: the drag comes into the window at the first point.
     for (const CGPoint& point : copy.path) {
-      dragAlong(at, point);
+      for (int i = 0; i < 2; ++i) {
+        postMouse(kCGEventLeftMouseDragged, point);
+        std::this_thread::sleep_for(stepPause);
+      }
       at = point;
       std::this_thread::sleep_for(restPause);
     }
     if (!copy.drop) {
       // Back over the source's own window, which takes no drop.
-      dragAlong(at, copy.start);
+      postMouse(kCGEventLeftMouseDragged, copy.start);
       at = copy.start;
       std::this_thread::sleep_for(restPause);
     }
