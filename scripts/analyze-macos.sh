@@ -2,9 +2,10 @@
 # Checks the macOS arm64 build against the SDK in $SDKROOT beyond compiling:
 # - clang's static analyzer (core, cplusplus, osx and nullability checkers,
 #   besides its defaults) over every Objective-C++ file; any report fails;
-# - the addon binds nothing by flat-namespace lookup but the Node-API
-#   functions it leaves to the host; the same for the node suites' test-only
-#   AppKit driver addon.
+# - the addon's two modules (kestrovan_file_promise_drag.node and the drop
+#   zones' kestrovan_file_drops.node) bind nothing by flat-namespace lookup but
+#   the Node-API functions they leave to the host; the same for the node
+#   suites' test-only AppKit driver addon.
 #
 #   SDKROOT=/path/to/MacOSX.sdk scripts/analyze-macos.sh [configure preset]
 #
@@ -53,13 +54,14 @@ else
 fi
 
 # Symbols bound by flat-namespace lookup: the Node-API functions only, in the
-# addon and in the node suites' test-only AppKit driver addon.
+# addon's modules and in the node suites' test-only AppKit driver addon.
 nm=$(command -v llvm-nm || command -v llvm-nm-14 || true)
 if [ -z "$nm" ]; then
   echo "analyze-macos: llvm-nm not found; cannot check the addons' bindings" >&2
   status=1
 else
-  for addon in "$build/addon/kestrovan_file_promise_drag.node" "$build/addon/kestrovan_appkit_test_driver.node"; do
+  for addon in "$build/addon/kestrovan_file_promise_drag.node" "$build/addon/kestrovan_file_drops.node" \
+    "$build/addon/kestrovan_appkit_test_driver.node"; do
     unexpected=$("$nm" -m "$addon" | grep "dynamically looked up" | grep -v " _napi_" || true)
     if [ -n "$unexpected" ]; then
       echo "$unexpected" >&2

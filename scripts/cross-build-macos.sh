@@ -54,6 +54,7 @@ for a in "${arches[@]}"; do
   build=build/$preset
   cmake --workflow --preset "$preset"
   check "$build/addon/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$a" "bundle"
+  check "$build/addon/kestrovan_file_drops.node" "Mach-O 64-bit" "$a" "bundle"
   check "$build/sidecar/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$a" "executable"
   # The node suites' AppKit desktop (test-only, never shipped).
   check "$build/addon/kestrovan_appkit_test_driver.node" "Mach-O 64-bit" "$a" "bundle"

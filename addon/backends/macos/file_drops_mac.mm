@@ -294,8 +294,8 @@ namespace {
 // The promises of the drop being performed, lent to the client.
 class MacIncomingPromises final : public kestrovan::port::IncomingPromises {
  public:
-  MacIncomingPromises(NSArray* items, NSOperationQueue* queue)
-      : items_(items), queue_(queue), started_(items.count, false) {}
+  MacIncomingPromises(NSArray* items, NSOperationQueue* queue, NSHashTable* receipts)
+      : items_(items), queue_(queue), receipts_(receipts), started_(items.count, false) {}
 
   void receive(size_t itemIndex, const std::string& folder, PromiseReceiptSinkPtr sink) override {
     if (!sink) return;
@@ -310,6 +310,7 @@ class MacIncomingPromises final : public kestrovan::port::IncomingPromises {
       return;
     }
     started_[itemIndex] = true;
+    [receipts_ addObject:receipt];
     // NSFilePromiseReceiver.h asks that every receiver of one drag be given
     // the same destination; each item here gets its own folder. A source that
     // keeps to the first destination it was given (a legacy promise answers
@@ -318,8 +319,9 @@ class MacIncomingPromises final : public kestrovan::port::IncomingPromises {
     // must confirm a drop of several files from Mail and from Photos.
     NSURL* destination = [NSURL fileURLWithPath:toNSString(folder) isDirectory:YES];
     [receipt watchProgressIn:destination];
-    // The reader runs on `queue_`, inside the source's coordinated write when
-    // it is an NSFilePromiseProvider: it only copies out what it was given.
+    // The reader runs on `queue_`, wrapped in a coordinated read of the file
+    // when the source is an NSFilePromiseProvider: it only copies out what it
+    // was given.
     // It holds the receipt (and so the sink) strongly, as long as AppKit
     // holds it.
     void (^reader)(NSURL*, NSError* _Nullable) = ^(NSURL* fileURL, NSError* _Nullable error) {
@@ -361,6 +363,7 @@ class MacIncomingPromises final : public kestrovan::port::IncomingPromises {
 
   NSArray* __strong items_;
   NSOperationQueue* __strong queue_;
+  NSHashTable* __strong receipts_;
   std::vector<bool> started_;
 };
 
@@ -371,6 +374,9 @@ class MacIncomingPromises final : public kestrovan::port::IncomingPromises {
   __weak NSWindow* _window;
   kestrovan::port::Rect _rect;
   NSOperationQueue* _queue;
+  // The zone's receipts (weakly): their progress is no longer followed once
+  // the zone is closed.
+  NSHashTable<KestrovanPromiseReceipt*>* _receipts;
   id _windowObserver;
   id _frameObserver;
   BOOL _detached;
@@ -390,6 +396,7 @@ class MacIncomingPromises final : public kestrovan::port::IncomingPromises {
     _queue = [[NSOperationQueue alloc] init];
     _queue.name = @"Kestrovan file drops";
     _queue.qualityOfService = NSQualityOfServiceUserInitiated;
+    _receipts = [NSHashTable weakObjectsHashTable];
     [self registerForDraggedTypes:[NSFilePromiseReceiver.readableDraggedTypes
                                       arrayByAddingObject:NSPasteboardTypeFileURL]];
 
@@ -457,6 +464,8 @@ class MacIncomingPromises final : public kestrovan::port::IncomingPromises {
   _frameObserver = nil;
   [self unregisterDraggedTypes];
   [self removeFromSuperview];
+  for (KestrovanPromiseReceipt* receipt in _receipts.allObjects) [receipt stopWatching];
+  [_receipts removeAllObjects];
 }
 
 - (void)windowWillClose {
@@ -588,7 +597,7 @@ class MacIncomingPromises final : public kestrovan::port::IncomingPromises {
     point.x = inContent.x - NSMinX(bounds);
     point.y = content.isFlipped ? inContent.y - NSMinY(bounds) : NSMaxY(bounds) - inContent.y;
   }
-  MacIncomingPromises promises(kept, _queue);
+  MacIncomingPromises promises(kept, _queue, _receipts);
   client->fileDropZoneDropped(point, items, promises);
   return YES;
 }
