@@ -31,14 +31,16 @@ cmake --preset macos >/dev/null
 cmake --build --preset macos >/dev/null
 build=build/macos
 mkdir -p "$addon/darwin-$arch" "$sidecar/darwin-$arch"
-cp "$build/addon/kestrovan_file_promise_drag.node" "$addon/darwin-$arch/"
+cp "$build/addon/kestrovan_file_promise_drag.node" "$build/addon/kestrovan_file_drops.node" "$addon/darwin-$arch/"
 cp "$build/sidecar/kestrovan-drag-dropzone-sidecar" "$sidecar/darwin-$arch/"
 # Debug symbols out, as on Linux (the Mac's strip: -S), then the ad-hoc
 # signature made anew: Apple silicon runs no binary whose signature is stale.
-for binary in "$addon/darwin-$arch/kestrovan_file_promise_drag.node" "$sidecar/darwin-$arch/kestrovan-drag-dropzone-sidecar"; do
+for binary in "$addon/darwin-$arch/kestrovan_file_promise_drag.node" "$addon/darwin-$arch/kestrovan_file_drops.node" \
+              "$sidecar/darwin-$arch/kestrovan-drag-dropzone-sidecar"; do
   strip -S "$binary"
   codesign --force --sign - "$binary"
 done
 check "$addon/darwin-$arch/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$machine" "bundle"
+check "$addon/darwin-$arch/kestrovan_file_drops.node" "Mach-O 64-bit" "$machine" "bundle"
 check "$sidecar/darwin-$arch/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$machine" "executable"
 exit $status

@@ -35,7 +35,7 @@ cmake --build --preset linux-release >/dev/null
 echo "make-prebuilds: linux-release built ($((SECONDS - started)) s); its binaries:"
 mkdir -p "$addon/linux-x64" "$sidecar/linux-x64"
 release=build/linux-release
-cp "$release/addon/kestrovan_file_promise_drag.node" "$release/addon/libkestrovan_desktop_sim.so" \
+cp "$release/addon/kestrovan_file_promise_drag.node" "$release/addon/kestrovan_file_drops.node" "$release/addon/libkestrovan_desktop_sim.so" \
    "$release/addon/kestrovan_desktop_sim_control.node" "$addon/linux-x64/"
 cp "$release/sidecar/kestrovan-drag-dropzone-sidecar" "$sidecar/linux-x64/"
 strip --strip-debug "$addon/linux-x64"/* "$sidecar/linux-x64"/*
@@ -51,9 +51,10 @@ if [ -n "${SDKROOT:-}" ]; then
     build=build/macos-$arch-cross
     machine=${arch/x64/x86_64}
     mkdir -p "$addon/darwin-$arch" "$sidecar/darwin-$arch"
-    cp "$build/addon/kestrovan_file_promise_drag.node" "$addon/darwin-$arch/"
+    cp "$build/addon/kestrovan_file_promise_drag.node" "$build/addon/kestrovan_file_drops.node" "$addon/darwin-$arch/"
     cp "$build/sidecar/kestrovan-drag-dropzone-sidecar" "$sidecar/darwin-$arch/"
     check "$addon/darwin-$arch/kestrovan_file_promise_drag.node" "Mach-O 64-bit" "$machine" "bundle"
+    check "$addon/darwin-$arch/kestrovan_file_drops.node" "Mach-O 64-bit" "$machine" "bundle"
     check "$sidecar/darwin-$arch/kestrovan-drag-dropzone-sidecar" "Mach-O 64-bit" "$machine" "executable"
   done
 else

@@ -2,8 +2,8 @@
 # Packs both packages as a CI machine can (a development pack, KESTROVAN_DEV_PACK=1:
 # only the packing machine's own prebuilds, linux-x64 on Linux, the Mac's own
 # darwin one on a Mac), installs each tarball offline into a fresh project and
-# uses it there as an application would: CommonJS and ESM consumers, a drag on
-# the simulated desktop (Linux), the sidecar, a consumer's TypeScript under
+# uses it there as an application would: CommonJS and ESM consumers, a drag and
+# a drop into a window's drop zone on the simulated desktop (Linux), the sidecar, a consumer's TypeScript under
 # --strict with node16 and node10 resolution, sidecarPath() in an asar archive,
 # an install with install scripts blocked (--ignore-scripts), packing an
 # installed package again, and a source build (--build-from-source) with a
@@ -35,9 +35,9 @@ cp addon/package.json "$refused/"
 cp -r "addon/prebuilds/$host" "$refused/prebuilds/"
 if (cd "$refused" && node "$root/scripts/package/prepack.js" 2>"$work/refusal"); then fail "prepack packed with only $host's binaries"; fi
 if [ "$host" = linux-x64 ]; then
-  missing='^Missing: prebuilds/darwin-arm64/kestrovan_file_promise_drag.node, prebuilds/darwin-x64/kestrovan_file_promise_drag.node\.$'
+  missing='^Missing: prebuilds/darwin-arm64/kestrovan_file_promise_drag.node, prebuilds/darwin-arm64/kestrovan_file_drops.node, prebuilds/darwin-x64/kestrovan_file_promise_drag.node, prebuilds/darwin-x64/kestrovan_file_drops.node\.$'
 else
-  missing="^Missing: prebuilds/$other/kestrovan_file_promise_drag.node, prebuilds/linux-x64/kestrovan_file_promise_drag.node, "
+  missing="^Missing: prebuilds/$other/kestrovan_file_promise_drag.node, prebuilds/$other/kestrovan_file_drops.node, prebuilds/linux-x64/kestrovan_file_promise_drag.node, "
 fi
 grep -q "$missing" "$work/refusal" || fail "unexpected refusal: $(cat "$work/refusal")"
 grep -q 'set KESTROVAN_DEV_PACK=1' "$work/refusal" || fail "the refusal does not name the development switch"
@@ -75,11 +75,12 @@ for tarball in "$addon_tgz" "$sidecar_tgz"; do
     fail "$name ships files a user neither runs nor builds from (above)"
   fi
 done
-host_binaries="package/prebuilds/$host/kestrovan_file_promise_drag.node"
+host_binaries="package/prebuilds/$host/kestrovan_file_promise_drag.node package/prebuilds/$host/kestrovan_file_drops.node"
 if [ "$host" = linux-x64 ]; then
   host_binaries="$host_binaries package/prebuilds/linux-x64/libkestrovan_desktop_sim.so package/prebuilds/linux-x64/kestrovan_desktop_sim_control.node"
 fi
 for expected in package/js/start_file_drag.js package/js/write_file_from_stream.js package/js/window_number.js \
+                package/js/accept_file_drops.js package/src/bridge/file_drops_module_entry.cc package/src/drops/drop_zone.cc \
                 $host_binaries package/vendor/node-api-headers/include/node_api.h \
                 package/vendor/node-api-headers/LICENSE package/backends/sim/control/index.d.ts package/src/bridge/module_entry.cc; do
   grep -qx "$expected" "$work/$(basename "$addon_tgz").contents" || fail "the addon's tarball lacks $expected"
@@ -144,8 +145,14 @@ const names = ['performAlignmentFeedback', 'installDragRegionScrollForwarding', 
   'disarmPromiseDrag', 'updatePromiseWriteProgress', 'startPromiseDrag', 'completePromiseWrite',
   'installNavigationEventMonitor'];
 // The native module's eight, the very functions, and the helpers written on top of them.
-const helpers = ['startFileDrag', 'writeFileFromStream', 'windowNumberOf'];
+const helpers = ['startFileDrag', 'writeFileFromStream', 'windowNumberOf', 'acceptFileDrops'];
 assert.deepEqual(Object.getOwnPropertyNames(drag).sort(), [...names, ...helpers].sort());
+// The drop zones' module is one of its own: three functions, the eight above untouched.
+const drops = require(require.resolve('kestrovan-file-promise-drag/package.json').replace(/package\.json$/, `prebuilds/${host}/kestrovan_file_drops.node`));
+assert.deepEqual(Object.getOwnPropertyNames(drops).sort(), ['closeFileDropZone', 'openFileDropZone', 'setFileDropZoneRect']);
+assert.throws(() => drag.acceptFileDrops({ windowNumber: 0, rect: { x: 0, y: 0, width: 1, height: 1 }, destination: '' }), TypeError);
+assert.throws(() => drag.acceptFileDrops({ windowNumber: 99999, rect: { x: 0, y: 0, width: 1, height: 1 }, destination: require('os').tmpdir() }),
+  /^Error: acceptFileDrops: there is no window with number 99999$/);
 const native = require(require.resolve('kestrovan-file-promise-drag/package.json').replace(/package\.json$/, `prebuilds/${host}/kestrovan_file_promise_drag.node`));
 for (const name of names) assert.equal(drag[name], native[name], name);
 assert.equal(drag.windowNumberOf({ getMediaSourceId: () => 'window:123:0' }), 123);
@@ -199,7 +206,7 @@ fi
 cat > esm.mjs <<'JS'
 import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
-import drag, { startPromiseDrag, completePromiseWrite, installNavigationEventMonitor, windowNumberOf } from 'kestrovan-file-promise-drag';
+import drag, { startPromiseDrag, completePromiseWrite, installNavigationEventMonitor, windowNumberOf, acceptFileDrops } from 'kestrovan-file-promise-drag';
 import sidecar, { sidecarPath } from 'kestrovan-drag-dropzone-sidecar';
 import { load } from 'kestrovan-file-promise-drag/desktop-sim';
 
@@ -210,6 +217,7 @@ assert.equal(completePromiseWrite('no such token'), false);
 assert.equal(typeof installNavigationEventMonitor, 'function');
 assert.equal(windowNumberOf, drag.windowNumberOf);
 assert.equal(windowNumberOf(null), 0);
+assert.equal(acceptFileDrops, drag.acceptFileDrops);
 assert.equal(sidecarPath, sidecar.sidecarPath);
 assert.equal(sidecarPath(), require('kestrovan-drag-dropzone-sidecar').sidecarPath());
 assert.equal(typeof load, 'function');
@@ -218,8 +226,9 @@ JS
 node esm.mjs
 
 if [ "$host" = linux-x64 ]; then
-  cp "$root/scripts/package/consumer-drag.js" .
+  cp "$root/scripts/package/consumer-drag.js" "$root/scripts/package/consumer-drops.js" .
   node consumer-drag.js
+  node consumer-drops.js
 else
   echo "test-package: no drag here: the simulated desktop is Linux's; the macos build's suites drive AppKit"
 fi
@@ -230,6 +239,7 @@ import { startPromiseDrag, completePromiseWrite, installNavigationEventMonitor, 
 import { sidecarPath, startDropzoneSidecar } from 'kestrovan-drag-dropzone-sidecar';
 import { load, type DropOutcome } from 'kestrovan-file-promise-drag/desktop-sim';
 import { startFileDrag, writeFileFromStream, type FileWrite } from 'kestrovan-file-promise-drag';
+import { acceptFileDrops, type Drop } from 'kestrovan-file-promise-drag';
 
 const path: string = sidecarPath();
 const items: readonly PromiseDragItem[] = [{ promiseId: 'p', kind: 'file', suggestedName: 'a.txt' }];
@@ -255,6 +265,10 @@ startFileDrag({ sessionId: 's', items }, async ({ destinationPath, progress, sig
   const written: number = await writeFileFromStream(destinationPath, (async function* () { yield 'text'; })(), { progress, signal });
   void written;
 });
+// A drop zone over the page's dropzone element.
+const zone = acceptFileDrops({ windowNumber: 0, rect: { x: 0, y: 0, width: 100, height: 100 }, destination: '/tmp' });
+zone.on('drop', (drop: Drop) => drop.items.forEach((item) => item.path.catch((error: Error) => void error.message)));
+zone.close();
 TS
 cat > usage.mts <<'TS'
 import drag, { startPromiseDrag, windowNumberOf, type PromiseDragRequest } from 'kestrovan-file-promise-drag';
@@ -321,8 +335,9 @@ echo '{ "name": "consumer-blocked", "version": "1.0.0", "private": true }' > pac
 npm install --offline --no-audit --no-fund --ignore-scripts "$addon_tgz" "$sidecar_tgz" > "$work/blocked.log" 2>&1 \
   || { cat "$work/blocked.log"; fail "the install with --ignore-scripts failed"; }
 if [ "$host" = linux-x64 ]; then
-  cp "$root/scripts/package/consumer-drag.js" .
+  cp "$root/scripts/package/consumer-drag.js" "$root/scripts/package/consumer-drops.js" .
   node consumer-drag.js
+  node consumer-drops.js
 else
   node -e 'require("kestrovan-file-promise-drag").completePromiseWrite(); require("kestrovan-drag-dropzone-sidecar").sidecarPath()'
 fi
@@ -336,6 +351,7 @@ mkdir -p "$built"
 cd "$built"
 echo '{ "name": "consumer-built", "version": "1.0.0", "private": true }' > package.json
 shipped=$(sha256 "$app/node_modules/kestrovan-file-promise-drag/prebuilds/$host/kestrovan_file_promise_drag.node")
+shipped_drops=$(sha256 "$app/node_modules/kestrovan-file-promise-drag/prebuilds/$host/kestrovan_file_drops.node")
 # -Wpadded warns in this code base: a warning, never an error, in a user's build.
 npm_config_build_from_source=true CXXFLAGS=-Wpadded npm install --offline --no-audit --no-fund --foreground-scripts \
   "$addon_tgz" "$sidecar_tgz" > "$work/source-build.log" 2>&1 || { tail -40 "$work/source-build.log"; fail "the source build failed"; }
@@ -344,14 +360,17 @@ grep -q 'kestrovan-drag-dropzone-sidecar: building from source as asked' "$work/
 grep -q '\[-Wpadded\]' "$work/source-build.log" || fail "the warning flag did not reach the build"
 rebuilt=$(sha256 "node_modules/kestrovan-file-promise-drag/prebuilds/$host/kestrovan_file_promise_drag.node")
 [ "$rebuilt" != "$shipped" ] || fail "the source build left the shipped binary in place"
+rebuilt_drops=$(sha256 "node_modules/kestrovan-file-promise-drag/prebuilds/$host/kestrovan_file_drops.node")
+[ "$rebuilt_drops" != "$shipped_drops" ] || fail "the source build left the shipped drop zones' binary in place"
 for package in kestrovan-file-promise-drag kestrovan-drag-dropzone-sidecar; do
   echo "test-package: after the source build, node_modules/$package holds $(du -sh "node_modules/$package" | cut -f1)"
 done
 if [ "$host" = linux-x64 ]; then
   checked=$(only_origin node_modules/kestrovan-file-promise-drag/prebuilds)
   echo "test-package: the source build's $checked ELF files of the addon search only \$ORIGIN for libraries"
-  cp "$root/scripts/package/consumer-drag.js" .
+  cp "$root/scripts/package/consumer-drag.js" "$root/scripts/package/consumer-drops.js" .
   node consumer-drag.js
+  node consumer-drops.js
 else
   node -e 'require("kestrovan-file-promise-drag").completePromiseWrite(); require("kestrovan-drag-dropzone-sidecar").sidecarPath()'
 fi

@@ -28,7 +28,7 @@ sidecar_tgz=$(ls "$folder"/kestrovan-drag-dropzone-sidecar-*.tgz) || fail "no si
 work=$(mktemp -d)
 replaced=
 # At any end: the replaced binaries go, so the next build makes the build's own again.
-trap 'rm -rf "$work"; [ -z "$replaced" ] || rm -f build/macos/addon/kestrovan_file_promise_drag.node build/macos/sidecar/kestrovan-drag-dropzone-sidecar' EXIT
+trap 'rm -rf "$work"; [ -z "$replaced" ] || rm -f build/macos/addon/kestrovan_file_promise_drag.node build/macos/addon/kestrovan_file_drops.node build/macos/sidecar/kestrovan-drag-dropzone-sidecar' EXIT
 
 app=$work/app
 mkdir -p "$app"
@@ -39,14 +39,16 @@ for package in kestrovan-file-promise-drag kestrovan-drag-dropzone-sidecar; do
   grep -q "$package: using the prebuilt binaries for $tag" "$work/install.log" || fail "$package did not take its $tag prebuild"
 done
 installed_addon=$app/node_modules/kestrovan-file-promise-drag/prebuilds/$tag/kestrovan_file_promise_drag.node
+installed_drops=$app/node_modules/kestrovan-file-promise-drag/prebuilds/$tag/kestrovan_file_drops.node
 installed_sidecar=$app/node_modules/kestrovan-drag-dropzone-sidecar/prebuilds/$tag/kestrovan-drag-dropzone-sidecar
 echo "test-packed-mac: installed $(basename "$addon_tgz") and $(basename "$sidecar_tgz"):"
-file "$installed_addon" "$installed_sidecar"
+file "$installed_addon" "$installed_drops" "$installed_sidecar"
 
 cmake --preset macos
 cmake --build --preset macos
 replaced=yes
 cp "$installed_addon" build/macos/addon/kestrovan_file_promise_drag.node
+cp "$installed_drops" build/macos/addon/kestrovan_file_drops.node
 cp "$installed_sidecar" build/macos/sidecar/kestrovan-drag-dropzone-sidecar
 echo "test-packed-mac: build/macos now holds the tarballs' addon and sidecar"
 ctest --preset macos

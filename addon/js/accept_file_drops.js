@@ -110,6 +110,20 @@ function checkedOptions(options) {
 
 const state = new WeakMap();
 
+// The zones open now. When the process exits (process.exit() included, where
+// Node runs no environment cleanup of native modules) they are closed quietly
+// (nothing is emitted), so a promised file still on its way leaves nothing
+// behind in the destination.
+const openZones = new Set();
+let exitWatched = false;
+
+function closeOpenZonesAtExit() {
+  for (const zone of [...openZones]) {
+    state.get(zone).quiet = true;
+    zone.close();
+  }
+}
+
 /**
  * A drop zone. Events:
  * - 'enter' (): a drag carrying files or promises came over the zone (the page's own HTML drag events do not
@@ -126,7 +140,7 @@ class FileDropZone extends EventEmitter {
   constructor(secret) {
     super();
     if (secret !== state) throw new TypeError('use acceptFileDrops() to open a drop zone');
-    state.set(this, { native: null, id: 0, closed: false, pending: new Map() });
+    state.set(this, { native: null, id: 0, closed: false, quiet: false, pending: new Map() });
   }
 
   /** True once closed (by close() or because its window went away). */
@@ -167,11 +181,15 @@ function eventHandler(zone) {
     else entry.reject(new Error(typeof event.error === 'string' && event.error !== '' ? event.error : 'the file was not received'));
   }
 
+  const emit = (...args) => {
+    if (!own.quiet) zone.emit(...args);
+  };
+
   return (event) => {
     switch (event.type) {
       case 'enter':
       case 'exit':
-        zone.emit(event.type);
+        emit(event.type);
         return;
       case 'drop': {
         const items = event.items.map((item, index) => {
@@ -187,7 +205,7 @@ function eventHandler(zone) {
           own.pending.set(key(event.drop, index), { name: item.name, promise, resolve, reject });
           return { name: item.name, kind: 'promise', path: promise };
         });
-        zone.emit('drop', { point: { x: event.x, y: event.y }, folder: event.folder, items });
+        emit('drop', { point: { x: event.x, y: event.y }, folder: event.folder, items });
         return;
       }
       case 'settled': {
@@ -200,16 +218,17 @@ function eventHandler(zone) {
       case 'progress': {
         const entry = own.pending.get(key(event.drop, event.index));
         if (!entry) return;
-        zone.emit('progress', { name: entry.name, path: entry.promise, fraction: event.fraction });
+        emit('progress', { name: entry.name, path: entry.promise, fraction: event.fraction });
         return;
       }
       case 'closed': {
         own.closed = true;
+        openZones.delete(zone);
         // The native side settled every item before; anything left is answered here, once.
         const left = [...own.pending.values()];
         own.pending.clear();
         for (const entry of left) settle(entry, { error: 'the drop zone was closed' });
-        zone.emit('close', { windowWentAway: event.windowWentAway === true });
+        emit('close', { windowWentAway: event.windowWentAway === true });
         return;
       }
       default:
@@ -260,6 +279,11 @@ function createAcceptFileDrops(loadNative) {
       throw new Error(`acceptFileDrops: ${typeof answer === 'string' ? answer : 'the zone could not be opened'}`);
     }
     own.id = answer;
+    openZones.add(zone);
+    if (!exitWatched) {
+      exitWatched = true;
+      process.on('exit', closeOpenZonesAtExit);
+    }
     return zone;
   };
 }

@@ -300,6 +300,25 @@ describe('closing', () => {
     assert.ok(fs.existsSync(destination));
   });
 
+  test('closed from inside its own drop handler: the drop\'s promises are answered once, close told last', async (t) => {
+    if (skipUnlessIncomingDrag(t)) return;
+    const { windowNumber, zone, events, drops } = await windowWithZone({ timeout: 60000 });
+    let seen;
+    zone.once('drop', (drop) => {
+      seen = drop.items.map((item) => watch(item.path));
+      zone.close();
+      assert.equal(zone.closed, true);
+    });
+    await driver.dragFilesInto(windowNumber, {
+      items: [{ kind: 'promise', name: 'a', contents: 'a', delayMs: 100 }, { kind: 'file', path: '/' }],
+      path: [inside],
+    });
+    await driver.wait(0.2);
+    assert.deepEqual(events, ['enter', 'drop', 'close']);
+    assert.deepEqual(seen.map((s) => [s.outcome, s.settlements]), [[{ error: 'the drop zone was closed' }, 1], [{ path: '/' }, 1]]);
+    assert.deepEqual(entriesUnder(path.dirname(drops[0].folder)), [], 'nothing of the drop is left');
+  });
+
   test('closing while a drag is over the zone tells exit first', async (t) => {
     if (skipUnlessIncomingDrag(t)) return;
     if (!simOnly) return t.skip('holds another application\'s drag over the zone between steps (simulated desktop)');
@@ -403,6 +422,27 @@ describe('errors', () => {
     fs.writeFileSync(file, '');
     assert.throws(() => acceptFileDrops({ rect, destination: file }), { message: `acceptFileDrops: destination ${file} is not a folder` });
     assert.throws(() => acceptFileDrops({ rect, destination: path.join(root, 'missing') }), /cannot be used: ENOENT/);
+  });
+
+  test('the native functions answer, never throw, whatever they are passed; the module has exactly three', async () => {
+    const native = loadFileDrops();
+    assert.deepEqual(Object.getOwnPropertyNames(native).sort(), ['closeFileDropZone', 'openFileDropZone', 'setFileDropZoneRect']);
+    const { destination } = freshFolders();
+    const windowNumber = await driver.createWindow({ frame: { x: 0, y: 0, width: 400, height: 300 } });
+    const throwing = new Proxy({}, { get() { throw new Error('trap'); }, has() { throw new Error('trap'); } });
+    const good = { windowNumber, x: 0, y: 0, width: 1, height: 1, destination, timeoutMs: 10 };
+    const shapes = [
+      [], [undefined], [null, null], [1, 2, 3], ['x', 'y'], [{}, () => {}], [Symbol('s'), 10n], [throwing, throwing],
+      [{ ...good, destination: 'relative' }, () => {}], [{ ...good, timeoutMs: 0 }, () => {}],
+      [{ ...good, width: -1 }, () => {}], [{ ...good, windowNumber: 1.5 }, () => {}], [good, 'not a function'],
+      [Number.MAX_VALUE, good], [-1, good], [0.5, good], [NaN, {}],
+    ];
+    for (const args of shapes) {
+      assert.equal(typeof native.openFileDropZone(...args), 'string', `openFileDropZone(${args.length} arguments)`);
+      assert.equal(native.setFileDropZoneRect(...args), false, `setFileDropZoneRect(${args.length} arguments)`);
+      assert.equal(native.closeFileDropZone(...args), false, `closeFileDropZone(${args.length} arguments)`);
+    }
+    if (simOnly) assert.deepEqual(simOnly.dropZones(), [], 'none was opened');
   });
 
   test('setRect with a bad rectangle throws a TypeError and leaves the zone where it was', async () => {

@@ -156,3 +156,16 @@ void isClosed;
 drag.acceptFileDrops({ rect: { x: 0, y: 0, width: 1, height: 1 } });
 // @ts-expect-error a drop's listener gets the drop
 zone.on('drop', (dropped: number) => void dropped);
+
+// Another application's drag into a zone, on the simulated desktop.
+const incoming: number = desktop.beginIncomingDrag([
+  { kind: 'promise', name: 'mail.eml', contents: 'x', delay: 1, progress: [0.5] },
+  { kind: 'file', path: '/tmp/a.txt' },
+]);
+const place = desktop.moveIncomingDrag(incoming, simWindow, { x: 10, y: 10 });
+const overZone: boolean = place.target === 'zone' && place.zone !== null;
+desktop.dropIncomingDrag(incoming);
+const seenByPage: string[] = desktop.webContentsDragEvents(simWindow).map((event) => event.type);
+// @ts-expect-error an item is a file or a promise
+desktop.beginIncomingDrag([{ kind: 'url', path: 'x' }]);
+void [overZone, seenByPage];

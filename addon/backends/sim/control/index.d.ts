@@ -316,6 +316,35 @@ export interface ImageDescription extends ImageSummary {
   operations?: CanvasOperation[];
 }
 
+/** An item of another application's drag (beginIncomingDrag). */
+export type IncomingItem =
+  | { kind: 'file'; path: string }
+  | {
+      kind: 'promise';
+      name?: string;
+      contents?: string;
+      /** Seconds on the virtual clock before the source answers. */
+      delay?: number;
+      error?: string | null;
+      never?: boolean;
+      progress?: number[];
+      linkTo?: string;
+    };
+
+export interface IncomingDragPlace {
+  target: 'zone' | 'webContents' | 'nothing';
+  /** The zone's id, for target 'zone'. */
+  zone: number | null;
+}
+
+export interface WebContentsDragEvent {
+  drag: number;
+  type: 'enter' | 'move' | 'exit' | 'drop';
+  x: number;
+  y: number;
+  items: Array<{ kind: 'file' | 'promise'; name: string; path: string | null }>;
+}
+
 export interface DesktopImages {
   /** The images canvases made since the last clearImages(), oldest first. */
   images(): ImageDescription[];
@@ -429,6 +458,34 @@ export interface Desktop extends DesktopImages {
   /** Every outcome recorded since clearDropOutcomes(), oldest first. */
   dropOutcomes(): DropOutcome[];
   clearDropOutcomes(): void;
+
+  // Drags from other applications into the application's windows (acceptFileDrops).
+  /**
+   * Starts another application's drag carrying `items`; its id. A promised
+   * item's source, when the drop asks for it, starts writing "<folder>/<name>"
+   * in a later turn of the main queue, publishes `progress` spread over
+   * `delay` (seconds on the virtual clock), then fails with `error`, or writes
+   * `contents` and reports the path, or never answers (`never`). With
+   * `linkTo` it first makes "<folder>/<name>" a symbolic link to that path.
+   */
+  beginIncomingDrag(items: IncomingItem[]): number;
+  /**
+   * Moves the drag to a point of a window's content (points, origin at the
+   * top left): over the topmost zone holding it, else the window's web
+   * contents; outside the content, over nothing. Leaving one for another is an
+   * exit and an enter. Throws for an unknown drag or window.
+   */
+  moveIncomingDrag(dragId: number, windowNumber: number, point: Point): IncomingDragPlace;
+  /** Drops it where it is (a zone, the web contents, or nothing) and ends it. */
+  dropIncomingDrag(dragId: number): IncomingDragPlace;
+  /** Ends it without a drop: whatever it is over hears it leave. */
+  cancelIncomingDrag(dragId: number): void;
+  /** The drop zones open now, oldest first (rects in content points, top left). */
+  dropZones(): Array<{ id: number; window: number; rect: Rect }>;
+  /** What a window's web contents received of incoming drags, oldest first. */
+  webContentsDragEvents(windowNumber: number): WebContentsDragEvent[];
+  /** Receipts whose sources never answer, held until the reset. */
+  unansweredReceipts(): number;
 
   // Published progress.
   /** Every progress the addon made since clearProgressHistory(), oldest first. */
