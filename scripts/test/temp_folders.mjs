@@ -1,0 +1,37 @@
+// Temporary folders for the node suites, removed when the process exits,
+// whether its tests passed or failed. They are made in os.tmpdir(), which
+// honours TMPDIR (CTest gives every test a TMPDIR of its own and fails the run
+// when anything is left in one: cmake/KestrovanTempFolders.cmake).
+//
+//   import { tempFolder, removeAtExit } from '<repository>/scripts/test/temp_folders.mjs';
+//   const folder = tempFolder('kestrovan-drop-');   // a fresh folder, gone at exit
+//   removeAtExit(somePathMadeElsewhere);            // a file or folder made another way
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+const made = new Set();
+let listening = false;
+
+function removeAll() {
+  for (const entry of made) fs.rmSync(entry, { recursive: true, force: true });
+  made.clear();
+}
+
+/** Removes `entry` (a file or a folder with everything in it) when the process exits; answers it. */
+export function removeAtExit(entry) {
+  if (!listening) process.on('exit', removeAll);
+  listening = true;
+  made.add(entry);
+  return entry;
+}
+
+/** A new, empty folder in os.tmpdir() named `prefix` and six random characters; removed at exit. */
+export function tempFolder(prefix = 'kestrovan-test-') {
+  return removeAtExit(fs.mkdtempSync(path.join(os.tmpdir(), prefix)));
+}
+
+/** Removes now what tempFolder or removeAtExit registered (for a test's own `after` hook). */
+export function removeTempFolders() {
+  removeAll();
+}
