@@ -35,3 +35,11 @@ export function tempFolder(prefix = 'kestrovan-test-') {
 export function removeTempFolders() {
   removeAll();
 }
+
+/**
+ * The environment for a child process whose temporary files land in a folder
+ * of this process's own (its TMPDIR), removed at this process's exit.
+ */
+export function childEnvironment(environment = process.env) {
+  return { ...environment, TMPDIR: tempFolder('kestrovan-child-') };
+}
