@@ -68,7 +68,8 @@ function(kestrovan_check_temp_folders)
   set(missing ${tests})
   list(REMOVE_ITEM missing ${folders})
   if(missing)
-    message(FATAL_ERROR "These tests have no temporary folder of their own: ${missing}\n"
+    list(JOIN missing ", " missing)
+    message(FATAL_ERROR "These tests have no temporary folder of their own: ${missing}.\n"
                         "Call kestrovan_tests_use_temp_folders() in the folder that adds them "
                         "(cmake/KestrovanTempFolders.cmake).")
   endif()
