@@ -6,6 +6,7 @@
 //   import { tempFolder, removeAtExit } from '<repository>/scripts/test/temp_folders.mjs';
 //   const folder = tempFolder('kestrovan-drop-');   // a fresh folder, gone at exit
 //   removeAtExit(somePathMadeElsewhere);            // a file or folder made another way
+//   spawnSync(..., { env: childEnvironment() });    // a child's temporary files, gone at exit
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -29,11 +30,6 @@ export function removeAtExit(entry) {
 /** A new, empty folder in os.tmpdir() named `prefix` and six random characters; removed at exit. */
 export function tempFolder(prefix = 'kestrovan-test-') {
   return removeAtExit(fs.mkdtempSync(path.join(os.tmpdir(), prefix)));
-}
-
-/** Removes now what tempFolder or removeAtExit registered (for a test's own `after` hook). */
-export function removeTempFolders() {
-  removeAll();
 }
 
 /**
