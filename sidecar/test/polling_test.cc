@@ -132,7 +132,7 @@ TEST_F(PollingTest, StaysInsideWithinRetentionAndExitsOutsideWithTheButtonDown) 
   platform.beginPasteboardDrag(true);
   holdAt(kOutsideAll);
   holdAt(kInTrigger);
-  holdAt(kInRetentionOnly);
+  holdAt(kInDropzoneFrameInsideRetention);
   holdAt(kInTrigger);
   EXPECT_EQ(lines(), Lines{"DRAG_ENTER"});
   holdAt(kOutsideAll);
@@ -167,11 +167,11 @@ TEST_F(PollingTest, AfterDropInsideRetentionLeavingWithoutButtonExitsAtTheNextTi
   platform.beginPasteboardDrag(true);
   holdAt(kOutsideAll);
   holdAt(kInTrigger);
-  releaseAt(kInRetentionOnly);
-  upAt(kInRetentionOnly);
+  releaseAt(kInDropzoneFrameInsideRetention);
+  upAt(kInDropzoneFrameInsideRetention);
   upAt(kInTrigger);
   EXPECT_EQ(lines(), Lines{"DRAG_ENTER"});
-  upAt(kClickAllowedOnly);
+  upAt(kOnTrayOutsideRetention);
   EXPECT_EQ(lines(), (Lines{"DRAG_ENTER", "DRAG_EXIT"}));
 }
 

@@ -101,9 +101,18 @@ TEST_P(RandomSequenceTest, MatchesTheReferenceModel) {
   ReferenceModel model(exampleZones());
   // Points in, on the edges of, and around the zones, so that small moves
   // cross every boundary and the 6-point threshold often.
-  const std::vector<ScreenPoint> points{
-      kInTrigger, kInTriggerToo, kInRetentionOnly, kClickAllowedOnly, kOutsideAll,  kOutsideAllToo,
-      {150, 700}, {250, 800},    {720, 480},       {204, 754},        {205.9, 750}, {206, 750}};
+  const std::vector<ScreenPoint> points{kInTrigger,
+                                        kInTriggerToo,
+                                        kInDropzoneFrameInsideRetention,
+                                        kOnTrayOutsideRetention,
+                                        kOutsideAll,
+                                        kOutsideAllToo,
+                                        {150, 700},
+                                        {250, 800},
+                                        {720, 480},
+                                        {204, 754},
+                                        {205.9, 750},
+                                        {206, 750}};
   bool leftDown = false;
   auto world = [&] {
     return ReferenceModel::World{platform.pointer, leftDown, platform.changeCount,
@@ -212,7 +221,8 @@ TEST_P(FreshPasteboardTest, NeverCountsAPasteboardWrittenBeforeTheButtonWasLastS
   int enters = 0;
   int staleChances = 0;  // moments a stale file pasteboard could have been counted
 
-  const std::vector<ScreenPoint> points{kInTrigger, kInTriggerToo, kInRetentionOnly, kOutsideAll};
+  const std::vector<ScreenPoint> points{kInTrigger, kInTriggerToo, kInDropzoneFrameInsideRetention,
+                                        kOutsideAll};
   for (long step = 1; step <= 5000; ++step) {
     bool ruleApplied = false;  // a drag event or a tick with the button down
     switch (random() % 8) {

@@ -128,7 +128,7 @@ const StateScript kStates[] = {
     {"InsideAfterDropInRetention",
      [](FakePlatform& p) {
        reachInside(p);
-       p.pointer = kInRetentionOnly;
+       p.pointer = kInDropzoneFrameInsideRetention;
        p.pressedButtons = 0;
        p.fireEvent(kLeftMouseUpMask);
        p.tick();
