@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "test/monitor_fixture.h"
 
 namespace kestrovan::sidecar::testing {
@@ -29,6 +31,8 @@ struct PasteboardCase {
   std::optional<std::vector<std::string>> types;
   bool containsFiles;
   Lines calls;
+
+  friend void PrintTo(const PasteboardCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class ContainsFilesTest : public ::testing::TestWithParam<PasteboardCase> {};
@@ -111,6 +115,8 @@ TEST_F(MonitorTest, PasteboardThatStopsOfferingFilesEndsTheDrag) {
 struct OutsideButton {
   const char* name;
   std::uint64_t mask;
+
+  friend void PrintTo(const OutsideButton& c, std::ostream* out) { *out << c.name; }
 };
 
 class OutsideClickTest : public MonitorTest, public ::testing::WithParamInterface<OutsideButton> {};

@@ -44,6 +44,10 @@ struct ClampCase {
   double padding;
   double expectedSize;
   double expectedPadding;
+
+  friend void PrintTo(const ClampCase& c, std::ostream* out) {
+    *out << "zone size " << c.zoneSize << ", padding " << c.padding;
+  }
 };
 
 class ClampTest : public ::testing::TestWithParam<ClampCase> {};
@@ -85,6 +89,10 @@ TEST(RectUnionTest, IsPlainMinMaxWithoutNormalising) {
 struct ContainsCase {
   ScreenPoint point;
   bool inside;
+
+  friend void PrintTo(const ContainsCase& c, std::ostream* out) {
+    *out << "(" << c.point.x << ", " << c.point.y << ")";
+  }
 };
 
 class ContainsTest : public ::testing::TestWithParam<ContainsCase> {};

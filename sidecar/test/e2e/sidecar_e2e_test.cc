@@ -61,6 +61,10 @@ struct CommandLineCase {
   std::vector<std::string> arguments;
   std::string line;
   int status;
+
+  friend void PrintTo(const CommandLineCase& c, std::ostream* out) {
+    *out << ::testing::PrintToString(c.arguments);
+  }
 };
 
 class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {};
@@ -549,6 +553,11 @@ TEST_F(XineramaTest, WithoutARandRPrimaryZonesLieByTheFirstHead) {
 struct SignalCase {
   int signalNumber;
   bool inside;
+
+  friend void PrintTo(const SignalCase& c, std::ostream* out) {
+    *out << "SIG" << sigabbrev_np(c.signalNumber)
+         << (c.inside ? " while inside" : " while outside");
+  }
 };
 
 class TerminationTest : public SidecarUnderXvfbTest,
