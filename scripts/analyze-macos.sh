@@ -2,9 +2,10 @@
 # Checks the macOS arm64 build against the SDK in $SDKROOT beyond compiling:
 # - clang's static analyzer (core, cplusplus, osx and nullability checkers,
 #   besides its defaults) over every Objective-C++ file; any report fails;
-# - the addon binds nothing by flat-namespace lookup but the Node-API
-#   functions it leaves to the host; the same for the node suites' test-only
-#   AppKit driver addon.
+# - the addon's two modules (kestrovan_file_promise_drag.node and the drop
+#   zones' kestrovan_file_drops.node) bind nothing by flat-namespace lookup but
+#   the Node-API functions they leave to the host; the same for the node
+#   suites' test-only AppKit driver addon.
 #
 #   SDKROOT=/path/to/MacOSX.sdk scripts/analyze-macos.sh [configure preset]
 #

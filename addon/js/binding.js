@@ -1,8 +1,11 @@
 'use strict';
-// Finds a native binary of this package for the running process: the package's
-// prebuilds/<platform>-<arch>/ (shipped, or written there by a source build),
-// then, in a clone of the repository, a local build (build/<preset>), release
-// before debug. Plain `require('fs')`: the package loads on Node 14.17.
+// Finds a native binary of this package for the running process. Installed,
+// the package's prebuilds/<platform>-<arch>/ (shipped, or written there by a
+// source build). In a clone of the repository (its CMakePresets.json beside the
+// package's folder), the clone's builds (build/<preset>, release before debug)
+// first, then that prebuild folder: prebuilds made in the clone
+// (scripts/make-prebuilds.sh, a release) never shadow a later build. Plain
+// `require('fs')`: the package loads on Node 14.17.
 const fs = require('fs');
 const path = require('path');
 
@@ -12,12 +15,10 @@ const inClone = fs.existsSync(path.join(repositoryRoot, 'CMakePresets.json'));
 
 function candidates(file) {
   const tag = `${process.platform}-${process.arch}`;
-  const found = [path.join(packageRoot, 'prebuilds', tag, file)];
-  if (inClone) {
-    const presets = process.platform === 'darwin' ? ['macos'] : ['linux-release', 'linux-debug'];
-    for (const preset of presets) found.push(path.join(repositoryRoot, 'build', preset, 'addon', file));
-  }
-  return found;
+  const prebuild = path.join(packageRoot, 'prebuilds', tag, file);
+  if (!inClone) return [prebuild];
+  const presets = process.platform === 'darwin' ? ['macos'] : ['linux-release', 'linux-debug'];
+  return [...presets.map((preset) => path.join(repositoryRoot, 'build', preset, 'addon', file)), prebuild];
 }
 
 function findBinary(name) {

@@ -2,10 +2,7 @@
 // no session registered, a window with the left button held, watching
 // JavaScript functions for garbage collection, and drags whose write requests
 // are collected.
-import fs from 'node:fs';
-import os from 'node:os';
-import path from 'node:path';
-
+import { tempFolder } from '../../scripts/test/temp_folders.mjs';
 import { addon, desktop, logMessages } from './helpers.mjs';
 
 // Tokens handed to write callbacks of startWatchedDrag; cleanDesktop
@@ -74,9 +71,9 @@ export const threeItems = [
   { promiseId: 'p3', kind: 'file', suggestedName: 'notes.txt', filePath: '/tmp/kestrovan-cached/notes.txt' },
 ];
 
-/** A fresh empty directory under the system's temporary folder. */
+/** A fresh empty directory under the system's temporary folder, removed when the suite's process exits. */
 export function tempDirectory(prefix = 'kestrovan-drop-') {
-  return fs.mkdtempSync(path.join(os.tmpdir(), prefix));
+  return tempFolder(prefix);
 }
 
 /**

@@ -17,16 +17,8 @@ export const desktop = fs.existsSync(simControl) ? require('../backends/sim/cont
 export const coreProbes = () => require(path.join(addonDir, 'kestrovan_core_probes.node'));
 export const binaryPath = (name) => path.join(addonDir, `${name}.node`);
 
-export const exportNames = [
-  'performAlignmentFeedback',
-  'installDragRegionScrollForwarding',
-  'armPromiseDragOnWindowExit',
-  'disarmPromiseDrag',
-  'updatePromiseWriteProgress',
-  'startPromiseDrag',
-  'completePromiseWrite',
-  'installNavigationEventMonitor',
-];
+/** The export names, from the export table. */
+export { exportNames } from './export_table.mjs';
 
 /** The log's lines with the tag taken off; fails if a line lacks it. */
 export function logMessages() {

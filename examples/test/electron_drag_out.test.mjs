@@ -13,11 +13,11 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import http from 'node:http';
 import { createRequire } from 'node:module';
-import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { after, afterEach, before, beforeEach, describe, test } from 'node:test';
 
+import { tempFolder } from '../../scripts/test/temp_folders.mjs';
 import { electronStub } from './electron_stub.mjs';
 import { fakeSidecar } from './fake_sidecar.mjs';
 
@@ -89,7 +89,6 @@ const catalogue = () =>
 
 // ---- The app, on the desktop ---------------------------------------------------
 
-const tempFolder = (prefix) => fs.mkdtempSync(path.join(os.tmpdir(), prefix));
 const logMessages = () => desktop.log().map((line) => line.replace(/^\[KestrovanNativeFilePromise\] /, ''));
 
 async function until(condition, what, timeout = 10000) {

@@ -1,14 +1,15 @@
 // A tiny stand-in for the dropzone sidecar program, for the example's tests:
 // it records its command line (each start's), then prints the next of its
 // scripted lines on standard output each time it gets SIGUSR1, and exits 0 on
-// SIGTERM as the real program does. With `reject`, it fails the way the real program fails
+// SIGTERM as the real program does. Its folder is removed when the suite's process exits. With `reject`, it fails the way the real program fails
 // on a bad command line: one line on standard error and exit status 2.
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 
+import { tempFolder } from '../../scripts/test/temp_folders.mjs';
+
 export function fakeSidecar({ lines = [], reject = null } = {}) {
-  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-fake-sidecar-'));
+  const folder = tempFolder('kestrovan-fake-sidecar-');
   const executable = path.join(folder, 'fake-dropzone-sidecar');
   const record = path.join(folder, 'starts.jsonl'); // one line per start: its command line
   const program = `#!${process.execPath}

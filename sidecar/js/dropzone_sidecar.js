@@ -10,12 +10,13 @@ const { sidecarPath } = require('./sidecar_path');
 const program = 'kestrovan-drag-dropzone-sidecar';
 const failurePrefix = '[KestrovanDragDropzone] Sidecar failed: ';
 
-/** The program's output words and the events they become; every other line is ignored. */
-const events = new Map([
-  ['DRAG_ENTER', 'drag-enter'],
-  ['DRAG_EXIT', 'drag-exit'],
-  ['OUTSIDE_CLICK', 'outside-click'],
-]);
+/**
+ * The program's output words (sidecar/core/output_signals.h, which the
+ * package does not ship; a test checks this list against it) and the events
+ * they become: the word in lower case with hyphens. Every other line is ignored.
+ */
+const outputWords = ['DRAG_ENTER', 'DRAG_EXIT', 'OUTSIDE_CLICK'];
+const events = new Map(outputWords.map((word) => [word, word.toLowerCase().replace(/_/g, '-')]));
 
 /** How long stop() waits after SIGTERM before it sends SIGKILL (the program exits in milliseconds). */
 const stopGraceMilliseconds = 3000;
@@ -272,4 +273,4 @@ function startDropzoneSidecar(options) {
   return sidecar;
 }
 
-module.exports = { startDropzoneSidecar, sidecarArguments };
+module.exports = { startDropzoneSidecar, sidecarArguments, outputWords };

@@ -9,15 +9,18 @@ const packageRoot = path.join(__dirname, '..');
 const repositoryRoot = path.join(packageRoot, '..');
 const inClone = fs.existsSync(path.join(repositoryRoot, 'CMakePresets.json'));
 
-/** Where the program may be: the package's prebuild (or source build) for this platform, then a clone's builds. */
+/**
+ * Where the program may be: installed, the package's prebuild (or source build)
+ * for this platform; in a clone (its CMakePresets.json beside the package's
+ * folder), the clone's builds first, then that prebuild, so that prebuilds made
+ * in the clone (scripts/make-prebuilds.sh, a release) never shadow a later build.
+ */
 function candidates() {
   const tag = `${process.platform}-${process.arch}`;
-  const found = [path.join(packageRoot, 'prebuilds', tag, executable)];
-  if (inClone) {
-    const presets = process.platform === 'darwin' ? ['macos'] : ['linux-release', 'linux-debug'];
-    for (const preset of presets) found.push(path.join(repositoryRoot, 'build', preset, 'sidecar', executable));
-  }
-  return found;
+  const prebuild = path.join(packageRoot, 'prebuilds', tag, executable);
+  if (!inClone) return [prebuild];
+  const presets = process.platform === 'darwin' ? ['macos'] : ['linux-release', 'linux-debug'];
+  return [...presets.map((preset) => path.join(repositoryRoot, 'build', preset, 'sidecar', executable)), prebuild];
 }
 
 /**

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ using Args = std::vector<std::string>;
 struct BadCommandLine {
   Args arguments;
   std::string description;
+
+  friend void PrintTo(const BadCommandLine& c, std::ostream* out) {
+    *out << c.description << ": " << ::testing::PrintToString(c.arguments);
+  }
 };
 
 class BadCommandLineTest : public ::testing::TestWithParam<BadCommandLine> {};
@@ -130,6 +135,10 @@ TEST(ParseRectTest, DropsEmptyPiecesAndKeepsSignsAndOddSizes) {
 struct NumberCase {
   std::string text;
   double value;  // NaN means "expect NaN"
+
+  friend void PrintTo(const NumberCase& c, std::ostream* out) {
+    *out << ::testing::PrintToString(c.text) << " reads as " << c.value;
+  }
 };
 
 class AcceptedNumberTest : public ::testing::TestWithParam<NumberCase> {};

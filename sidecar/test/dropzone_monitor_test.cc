@@ -102,11 +102,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MonitorTest, FileDragIntoTriggerEntersOnceStaysInRetentionAndExitsOnce) {
   platform.beginPasteboardDrag(true);
   dragTo(kOutsideAll);
-  dragTo(kInRetentionOnly);  // crossing retention without the trigger: nothing
+  dragTo(kInDropzoneFrameInsideRetention);  // crossing retention without the trigger: nothing
   EXPECT_EQ(lines(), Lines{});
   dragTo(kInTrigger);
   dragTo(kInTriggerToo);
-  dragTo(kInRetentionOnly);
+  dragTo(kInDropzoneFrameInsideRetention);
   dragTo(kInTrigger);
   EXPECT_EQ(lines(), Lines{"DRAG_ENTER"});
   dragTo(kOutsideAll);
@@ -152,6 +152,8 @@ TEST_F(MonitorTest, PasteboardThatStopsOfferingFilesEndsTheDrag) {
 struct OutsideButton {
   const char* name;
   std::uint64_t mask;
+
+  friend void PrintTo(const OutsideButton& c, std::ostream* out) { *out << c.name; }
 };
 
 class OutsideClickTest : public MonitorTest, public ::testing::WithParamInterface<OutsideButton> {};
@@ -160,8 +162,8 @@ TEST_P(OutsideClickTest, EveryPressOutsideClickAllowedPrintsOutsideClick) {
   const std::uint64_t mask = GetParam().mask;
   pressAt(kOutsideAll, mask);
   pressAt(kOutsideAllToo, mask);
-  pressAt(kInRetentionOnly, mask);   // inside the click-allowed zone
-  pressAt(kClickAllowedOnly, mask);  // on the tray
+  pressAt(kInDropzoneFrameInsideRetention, mask);  // inside the click-allowed zone
+  pressAt(kOnTrayOutsideRetention, mask);          // on the tray
   EXPECT_EQ(lines(), (Lines{"OUTSIDE_CLICK", "OUTSIDE_CLICK"}));
   // During a file drag that entered: the state ends without "DRAG_EXIT"...
   platform.beginPasteboardDrag(true);
@@ -188,19 +190,19 @@ TEST_F(MonitorTest, MouseDownDoesNotLookAtThePasteboard) {
 TEST_F(MonitorTest, ReleaseInsideRetentionKeepsInsideUntilTheNextDragEvent) {
   platform.beginPasteboardDrag(true);
   dragTo(kInTrigger);
-  releaseAt(kInRetentionOnly);
+  releaseAt(kInDropzoneFrameInsideRetention);
   EXPECT_TRUE(monitor->isInsideZone());
   EXPECT_EQ(monitor->inactiveDragPasteboardChangeCount(), platform.changeCount);
   EXPECT_EQ(lines(), Lines{"DRAG_ENTER"});
   // The next drag of the same (now inactive) pasteboard is no file drag: exit.
-  dragTo(kInRetentionOnly);
+  dragTo(kInDropzoneFrameInsideRetention);
   EXPECT_EQ(lines(), (Lines{"DRAG_ENTER", "DRAG_EXIT"}));
 }
 
 TEST_F(MonitorTest, ReleaseOutsideRetentionExitsAtOnce) {
   platform.beginPasteboardDrag(true);
   dragTo(kInTrigger);
-  releaseAt(kClickAllowedOnly);
+  releaseAt(kOnTrayOutsideRetention);
   EXPECT_EQ(lines(), (Lines{"DRAG_ENTER", "DRAG_EXIT"}));
   releaseAt(kOutsideAll);  // already outside: nothing more
   EXPECT_EQ(lines(), (Lines{"DRAG_ENTER", "DRAG_EXIT"}));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 
 #include "core/run_sidecar.h"
@@ -16,6 +17,10 @@ namespace {
 struct EscapeCase {
   std::string text;
   std::string escaped;
+
+  friend void PrintTo(const EscapeCase& c, std::ostream* out) {
+    *out << ::testing::PrintToString(c.text);
+  }
 };
 
 class EscapeControlCharactersTest : public ::testing::TestWithParam<EscapeCase> {};

@@ -50,7 +50,7 @@ TEST_F(IdlePollingTest, APressStartsItAgainAndItsFirstTickSamplesThePressAtOnce)
 
 TEST_F(IdlePollingTest, APressInsideTheClickAllowedZoneStartsItToo) {
   platform.tick();
-  pressAt(kInRetentionOnly);
+  pressAt(kInDropzoneFrameInsideRetention);
   EXPECT_TRUE(lines().empty());
   EXPECT_TRUE(monitor->pollingTimerRunning());
 }
@@ -81,7 +81,7 @@ TEST_F(IdlePollingTest, AfterADropInsideRetentionTicksGoOnUntilThePointerLeaves)
   platform.tick();
   platform.beginPasteboardDrag(true);
   dragTo(kInTrigger);
-  releaseAt(kInRetentionOnly);
+  releaseAt(kInDropzoneFrameInsideRetention);
   EXPECT_EQ(lines(), (Lines{"OUTSIDE_CLICK", "DRAG_ENTER"}));
   platform.advance(milliseconds(500));
   EXPECT_TRUE(monitor->pollingTimerRunning());  // still Inside: it waits for the pointer

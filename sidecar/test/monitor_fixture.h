@@ -16,19 +16,25 @@
 
 namespace kestrovan::sidecar::testing {
 
+inline constexpr Rect kExampleTrayFrame{100, 800, 200, 30};
+inline constexpr Rect kExampleDropzoneFrame{400, 500, 300, 200};
+
 // triggerZone (150,700,100,100); retentionZone (150,480,570,320);
 // clickAllowedZone (100,500,600,330).
 inline SidecarZones exampleZones() {
   SidecarSettings settings;
-  settings.trayFrame = Rect{100, 800, 200, 30};
-  settings.dropzoneFrame = Rect{400, 500, 300, 200};
+  settings.trayFrame = kExampleTrayFrame;
+  settings.dropzoneFrame = kExampleDropzoneFrame;
   return computeZones(settings);
 }
 
-inline constexpr ScreenPoint kInTrigger{200, 750};
-inline constexpr ScreenPoint kInTriggerToo{230, 720};
-inline constexpr ScreenPoint kInRetentionOnly{500, 600};   // retention and click-allowed
-inline constexpr ScreenPoint kClickAllowedOnly{120, 820};  // on the tray, outside retention
+// Each point is named for what it lies in; the trigger zone lies in the
+// click-allowed zone, and the dropzone frame in the retention and
+// click-allowed zones (NamedPointsTest in zones_test.cc checks every one).
+inline constexpr ScreenPoint kInTrigger{200, 750};     // so also retention and click-allowed
+inline constexpr ScreenPoint kInTriggerToo{230, 720};  // likewise
+inline constexpr ScreenPoint kInDropzoneFrameInsideRetention{500, 600};  // and click-allowed
+inline constexpr ScreenPoint kOnTrayOutsideRetention{120, 820};          // click-allowed only
 inline constexpr ScreenPoint kOutsideAll{1000, 100};
 inline constexpr ScreenPoint kOutsideAllToo{50, 50};
 

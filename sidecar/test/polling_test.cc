@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 
 #include "test/monitor_fixture.h"
 
@@ -59,6 +60,8 @@ struct ButtonSources {
   std::uint64_t pressedButtons;
   bool hardwareLeft;
   bool down;
+
+  friend void PrintTo(const ButtonSources& c, std::ostream* out) { *out << c.name; }
 };
 
 class ButtonSourceTest : public PollingTest, public ::testing::WithParamInterface<ButtonSources> {};
@@ -91,6 +94,10 @@ struct ThresholdCase {
   double dx;
   double dy;
   bool starts;
+
+  friend void PrintTo(const ThresholdCase& c, std::ostream* out) {
+    *out << "a move of (" << c.dx << ", " << c.dy << ")";
+  }
 };
 
 class ThresholdTest : public PollingTest, public ::testing::WithParamInterface<ThresholdCase> {};
@@ -132,7 +139,7 @@ TEST_F(PollingTest, StaysInsideWithinRetentionAndExitsOutsideWithTheButtonDown) 
   platform.beginPasteboardDrag(true);
   holdAt(kOutsideAll);
   holdAt(kInTrigger);
-  holdAt(kInRetentionOnly);
+  holdAt(kInDropzoneFrameInsideRetention);
   holdAt(kInTrigger);
   EXPECT_EQ(lines(), Lines{"DRAG_ENTER"});
   holdAt(kOutsideAll);
@@ -167,11 +174,11 @@ TEST_F(PollingTest, AfterDropInsideRetentionLeavingWithoutButtonExitsAtTheNextTi
   platform.beginPasteboardDrag(true);
   holdAt(kOutsideAll);
   holdAt(kInTrigger);
-  releaseAt(kInRetentionOnly);
-  upAt(kInRetentionOnly);
+  releaseAt(kInDropzoneFrameInsideRetention);
+  upAt(kInDropzoneFrameInsideRetention);
   upAt(kInTrigger);
   EXPECT_EQ(lines(), Lines{"DRAG_ENTER"});
-  upAt(kClickAllowedOnly);
+  upAt(kOnTrayOutsideRetention);
   EXPECT_EQ(lines(), (Lines{"DRAG_ENTER", "DRAG_EXIT"}));
 }
 

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <functional>
+#include <ostream>
 
 #include "core/termination.h"
 #include "test/fake_platform.h"
@@ -51,6 +52,8 @@ struct GoneParentCase {
   const char* name;
   std::function<void(FakePlatform&)> setUp;
   Lines calls;
+
+  friend void PrintTo(const GoneParentCase& c, std::ostream* out) { *out << c.name; }
 };
 
 const Lines kUpToTheSignalSources{"connectToWindowServer",
@@ -128,7 +131,7 @@ const StateScript kStates[] = {
     {"InsideAfterDropInRetention",
      [](FakePlatform& p) {
        reachInside(p);
-       p.pointer = kInRetentionOnly;
+       p.pointer = kInDropzoneFrameInsideRetention;
        p.pressedButtons = 0;
        p.fireEvent(kLeftMouseUpMask);
        p.tick();
@@ -158,6 +161,10 @@ const Ending kEndings[] = {
 struct TerminationCase {
   const Ending* ending;
   const StateScript* state;
+
+  friend void PrintTo(const TerminationCase& c, std::ostream* out) {
+    *out << c.ending->name << " while " << c.state->name;
+  }
 };
 
 class TerminationTest : public ::testing::TestWithParam<TerminationCase> {};

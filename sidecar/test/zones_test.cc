@@ -5,6 +5,11 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
+#include <string>
+
+#include "test/monitor_fixture.h"
+#include "test/point_places.h"
 
 namespace kestrovan::sidecar {
 namespace {
@@ -39,6 +44,10 @@ struct ClampCase {
   double padding;
   double expectedSize;
   double expectedPadding;
+
+  friend void PrintTo(const ClampCase& c, std::ostream* out) {
+    *out << "zone size " << c.zoneSize << ", padding " << c.padding;
+  }
 };
 
 class ClampTest : public ::testing::TestWithParam<ClampCase> {};
@@ -80,6 +89,10 @@ TEST(RectUnionTest, IsPlainMinMaxWithoutNormalising) {
 struct ContainsCase {
   ScreenPoint point;
   bool inside;
+
+  friend void PrintTo(const ContainsCase& c, std::ostream* out) {
+    *out << "(" << c.point.x << ", " << c.point.y << ")";
+  }
 };
 
 class ContainsTest : public ::testing::TestWithParam<ContainsCase> {};
@@ -107,6 +120,44 @@ TEST(RectContainsTest, NaNOrNegativeZoneContainsNothing) {
   EXPECT_FALSE(rectContains(Rect{10, 0, -10, 10}, ScreenPoint{5, 5}));
   EXPECT_TRUE(rectContains(Rect{5, 5, 0, 0}, ScreenPoint{5, 5}));
 }
+
+// The named points of the monitor's fixture (test/monitor_fixture.h) lie
+// where their names say, so a test that uses one means what it reads.
+struct NamedPointCase {
+  const char* name;
+  ScreenPoint point;
+  const char* places;
+
+  friend std::ostream& operator<<(std::ostream& out, const NamedPointCase& c) {
+    return out << c.name << " (" << c.point.x << "," << c.point.y << ")";
+  }
+};
+
+class NamedPointsTest : public ::testing::TestWithParam<NamedPointCase> {};
+
+TEST_P(NamedPointsTest, LiesWhereItsNameSays) {
+  const NamedPointCase& c = GetParam();
+  EXPECT_EQ(testing::placesOf(c.point, testing::exampleZones(), testing::kExampleTrayFrame,
+                              testing::kExampleDropzoneFrame),
+            c.places)
+      << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MonitorFixture, NamedPointsTest,
+    ::testing::Values(
+        NamedPointCase{"kInTrigger", testing::kInTrigger, "trigger, retention, click-allowed"},
+        NamedPointCase{"kInTriggerToo", testing::kInTriggerToo,
+                       "trigger, retention, click-allowed"},
+        NamedPointCase{"kInDropzoneFrameInsideRetention", testing::kInDropzoneFrameInsideRetention,
+                       "retention, click-allowed, dropzone frame"},
+        NamedPointCase{"kOnTrayOutsideRetention", testing::kOnTrayOutsideRetention,
+                       "click-allowed, tray"},
+        NamedPointCase{"kOutsideAll", testing::kOutsideAll, "nothing"},
+        NamedPointCase{"kOutsideAllToo", testing::kOutsideAllToo, "nothing"}),
+    [](const ::testing::TestParamInfo<NamedPointCase>& info) {
+      return std::string(info.param.name);
+    });
 
 }  // namespace
 }  // namespace kestrovan::sidecar

@@ -20,6 +20,9 @@
 //   accepts file promises once the answers stall (the drop), and a watchdog
 //   thread in the addon releases it (cancelling the drag) when one pump has
 //   not returned for a few seconds with nothing else left to end it.
+// - A drag from another application into a window (dragFilesInto) is that
+//   program's too, in its source mode: another process, as the Finder or Mail
+//   is, so this process only receives it, pumping as usual.
 // - The addon's diagnostic lines are read from standard error, where NSLog
 //   writes them besides the unified log; the test-only addon routes standard
 //   error through a pipe and copies it on.
@@ -99,6 +102,57 @@ function runReceiver(program, args, timeoutMs, children) {
   });
 }
 
+/**
+ * Runs the receiver program's source mode: resolves once its drag ended (the
+ * drop delivered, or the drag left without one); the program goes on serving
+ * its promises (the driver's reset ends it). Rejects, never hangs, when the
+ * drag did not begin or end.
+ */
+function runSource(program, args, children) {
+  return new Promise((resolve, reject) => {
+    const child = spawn(program, args, { stdio: ['ignore', 'pipe', 'pipe'] });
+    children.add(child);
+    let settled = false;
+    let stderr = '';
+    let pending = '';
+    const finish = (error) => {
+      if (settled) return;
+      settled = true;
+      clearTimeout(timer);
+      if (error) reject(error);
+      else resolve();
+    };
+    const timer = setTimeout(() => {
+      child.kill('SIGKILL');
+      finish(new Error('the source\'s drag did not end within 30 s'));
+    }, 30000);
+    child.stdout.setEncoding('utf8');
+    child.stdout.on('data', (chunk) => {
+      pending += chunk;
+      for (let at; (at = pending.indexOf('\n')) >= 0; pending = pending.slice(at + 1)) {
+        let line;
+        try {
+          line = JSON.parse(pending.slice(0, at));
+        } catch {
+          continue;
+        }
+        if (line.event === 'ended') finish();
+        else if (line.event === 'failed') finish(new Error(`the source's drag failed: ${line.message}`));
+      }
+    });
+    child.stderr.setEncoding('utf8');
+    child.stderr.on('data', (chunk) => (stderr += chunk));
+    child.on('error', (error) => {
+      children.delete(child);
+      finish(new Error(`cannot run ${program}: ${error.message}`));
+    });
+    child.on('close', (code, signal) => {
+      children.delete(child);
+      finish(new Error(`the source ended with ${signal ?? `status ${code}`} before its drag did${stderr ? `: ${stderr.trim()}` : ''}`));
+    });
+  });
+}
+
 export async function createDriver({ addonDir }) {
   if (process.platform !== 'darwin') {
     throw new Error(`the AppKit desktop driver runs on macOS only (this is ${process.platform})`);
@@ -174,7 +228,9 @@ export async function createDriver({ addonDir }) {
     canPostRealEvents,
 
     whyNot(need) {
-      if (need !== 'systemMouse' && need !== 'drag') throw new TypeError(`unknown need ${need}`);
+      if (need !== 'systemMouse' && need !== 'drag' && need !== 'incomingDrag') throw new TypeError(`unknown need ${need}`);
+      // An incoming drag is another process's real mouse drag (the receiver
+      // program's source mode), posted with the same permission as Node's.
       return canPostRealEvents ? null : noPostAccess;
     },
 
@@ -304,6 +360,41 @@ export async function createDriver({ addonDir }) {
       const none = out.find((l) => l.event === 'noPromises');
       if (none) return { count: 0, fileTypes: [], types: none.types };
       throw new Error(`the receiver ended with status ${code}${stderr ? `: ${stderr.trim()}` : ''}`);
+    },
+
+    /**
+     * As the interface says. The drag is the receiver program's (source mode):
+     * a small window of its own beside the window, the real mouse pressed on
+     * it, then moved from one point of the path to the next and released. A
+     * promise's name in `webContents` is the one it was given here: a drop
+     * target learns it only by calling the promise in.
+     */
+    async dragFilesInto(number, { items, path: points, drop = true }) {
+      const { frame } = windowOf(number);
+      checkPump();
+      if (!Array.isArray(points) || points.length === 0) throw new TypeError('dragFilesInto needs a path of at least one point');
+      if (items.some((item) => item.linkTo !== undefined)) {
+        throw new TypeError('linkTo is the simulated desktop\'s only: a real source writes files, not links');
+      }
+      if (!canPostRealEvents) throw new Error(noPostAccess);
+      const start = frame.x >= 80 ? [frame.x - 40, frame.y + 40] : [frame.x + frame.width + 40, frame.y + 40];
+      const along = points.map(({ x, y }) => native.globalPoint(number, x, y).join(',')).join(';');
+      const seenBefore = JSON.parse(native.webViewDragEvents(number)).length;
+      const args = ['source', '--items', JSON.stringify(items), '--start', start.join(','), '--points', along];
+      args.push('--drop', drop ? 'yes' : 'no', '--timeout', '120');
+      await runSource(receiverPath, args, children);
+      await settle();
+      const webContents = JSON.parse(native.webViewDragEvents(number))
+        .slice(seenBefore)
+        .map(({ type, x, y, items: carried }) => ({
+          type,
+          x,
+          y,
+          items: carried.map((item, index) =>
+            item.kind === 'promise' && items[index]?.kind === 'promise' ? { ...item, name: items[index].name ?? '' } : item,
+          ),
+        }));
+      return { webContents };
     },
 
     async endDrag({ dropped = false } = {}) {

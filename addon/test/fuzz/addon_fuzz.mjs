@@ -12,8 +12,9 @@
 import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
+
+import { tempFolder } from '../../../scripts/test/temp_folders.mjs';
 
 const require = createRequire(import.meta.url);
 const args = process.argv.slice(2);
@@ -503,7 +504,7 @@ function makeFuzzer(seed) {
       suggestedName: chance(0.75) ? pick(['a.txt', 'report.pdf', 'Photos', 'x.kestrovan', 'README'])
         : chance(0.4) ? pick(hostileNames) : value(depth + 1),
     };
-    if (chance(0.3)) it.filePath = chance(0.7) ? `/tmp/kestrovan-fuzz-${int(3)}.txt` : value(depth + 1);
+    if (chance(0.3)) it.filePath = chance(0.7) ? cachedFiles[int(3)] : value(depth + 1);
     if (chance(0.1)) return trapObject(it);
     if (chance(0.05)) return proxy(it);
     return it;
@@ -786,8 +787,9 @@ let current = { seed: 0, step: 0 };
 const uncaught = [];
 process.on('uncaughtException', (error) => uncaught.push(error));
 
-const fixtures = [0, 1, 2].map((i) => path.join(os.tmpdir(), `kestrovan-fuzz-${i}.txt`));
-for (const f of fixtures) fs.writeFileSync(f, 'cached\n');
+const cachedFolder = tempFolder('kestrovan-fuzz-cached-'); // the items' cached files (filePath)
+const cachedFiles = [0, 1, 2].map((i) => path.join(cachedFolder, `cached-${i}.txt`));
+for (const f of cachedFiles) fs.writeFileSync(f, 'cached\n');
 
 let passed = 0;
 let failed = 0;
@@ -800,7 +802,7 @@ for (const seed of seeds) {
   desktop.clearProgressHistory();
   const fuzzer = makeFuzzer(seed);
   // A line break in the folder's name: every destination path carries one.
-  fuzzer.state.directory = fs.mkdtempSync(path.join(os.tmpdir(), `kestrovan-fuzz\nseed-${seed}-`));
+  fuzzer.state.directory = tempFolder(`kestrovan-fuzz\nseed-${seed}-`);
   fuzzer.state.uncaught = uncaught;
   uncaught.length = 0;
   traced.length = 0;

@@ -12,6 +12,7 @@ import { beforeEach, describe, test } from 'node:test';
 
 import { addon, binaryPath, collectUntil, desktop, logMessages } from '../helpers.mjs';
 import { cleanDesktop, Collected, messagesSince, tempDirectory, windowWithButtonHeld } from '../drag_fixtures.mjs';
+import { childEnvironment } from '../../../scripts/test/temp_folders.mjs';
 
 const control = createRequire(import.meta.url).resolve('../../backends/sim/control/index.js');
 
@@ -287,7 +288,7 @@ describe('a throwing onEnded', () => {
         violations: d.violations(),
       }));
     `;
-    const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8' });
+    const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8', env: childEnvironment() });
     assert.equal(child.status, 0, child.stderr);
     assert.deepEqual(JSON.parse(child.stdout), {
       started: true,
@@ -316,7 +317,7 @@ describe('a throwing onEnded', () => {
       d.endAllDrags();
       console.log('not reached');
     `;
-    const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8' });
+    const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8', env: childEnvironment() });
     assert.notEqual(child.status, 0);
     assert.match(child.stderr, /unhandled in onEnded/);
     assert.doesNotMatch(child.stdout, /not reached/);

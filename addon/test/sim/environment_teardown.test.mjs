@@ -13,6 +13,7 @@ import { createRequire } from 'node:module';
 import { test } from 'node:test';
 
 import { binaryPath } from '../helpers.mjs';
+import { childEnvironment } from '../../../scripts/test/temp_folders.mjs';
 
 const require = createRequire(import.meta.url);
 const paths = {
@@ -84,7 +85,7 @@ const script = `
 `;
 
 test('an ended environment leaves nothing behind, and later deliveries do nothing', () => {
-  const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8' });
+  const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8', env: childEnvironment() });
   assert.equal(child.signal, null, child.stderr);
   assert.equal(child.status, 0, child.stderr);
   assert.doesNotMatch(child.stderr, /Sanitizer|FATAL|Segmentation/);

@@ -13,6 +13,7 @@ import { Worker } from 'node:worker_threads';
 import { after, afterEach, beforeEach, test } from 'node:test';
 
 import { binaryPath, desktop } from '../helpers.mjs';
+import { childEnvironment } from '../../../scripts/test/temp_folders.mjs';
 
 const require = createRequire(import.meta.url);
 const acceptFileDropsModule = require.resolve('../../js/accept_file_drops.js');
@@ -119,7 +120,7 @@ test('a throwing drop handler is an uncaught exception of the process; the zone 
       console.log(JSON.stringify({ caught, received: path !== null && path.endsWith('/1/a.txt'), events }));
     });
   `;
-  const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8', cwd: path.dirname(acceptFileDropsModule) });
+  const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8', env: childEnvironment(), cwd: path.dirname(acceptFileDropsModule) });
   assert.equal(child.status, 0, child.stderr);
   assert.deepEqual(JSON.parse(child.stdout), { caught: ['from the drop handler'], received: true, events: ['enter'] });
 });
@@ -143,7 +144,7 @@ test('a process ending with zones open and promises pending: a clean exit, nothi
       d.runMainQueue();
       console.log('ran');
     `;
-    const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8' });
+    const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8', env: childEnvironment() });
     assert.equal(child.status, 0, `${ending}: ${child.stderr}`);
     assert.equal(child.stderr, '', ending);
     assert.doesNotMatch(child.stdout, /told after the end/, ending);

@@ -13,6 +13,7 @@ import { afterEach, beforeEach, test } from 'node:test';
 
 import { addon, binaryPath, desktop } from '../helpers.mjs';
 import { cleanDesktop, startWatchedDrag, tempDirectory, windowWithButtonHeld } from '../drag_fixtures.mjs';
+import { childEnvironment } from '../../../scripts/test/temp_folders.mjs';
 
 const require = createRequire(import.meta.url);
 
@@ -97,7 +98,7 @@ test('a throwing write callback is one uncaught exception; the writes after it a
       }, 20);
     }, 20);
   `;
-  const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8' });
+  const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8', env: childEnvironment() });
   assert.equal(child.status, 0, child.stderr);
   assert.deepEqual(JSON.parse(child.stdout), {
     caught: ['thrown by the write callback'],

@@ -7,6 +7,7 @@ import path from 'node:path';
 import { beforeEach, test } from 'node:test';
 
 import { binaryPath, coreProbes, desktop } from '../helpers.mjs';
+import { childEnvironment } from '../../../scripts/test/temp_folders.mjs';
 
 beforeEach(() => desktop.reset());
 
@@ -15,7 +16,7 @@ test('a line reaches standard error in NSLog shape, with the exact tagged bytes'
     const h = require(${JSON.stringify(binaryPath('kestrovan_core_probes'))});
     h.nativeLog('message with %@ and %s and %d%n, é');
   `;
-  const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8' });
+  const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8', env: childEnvironment() });
   assert.equal(child.status, 0, child.stderr);
   const lines = child.stderr.split('\n').filter((l) => l.includes('[Kestrovan'));
   assert.equal(lines.length, 1, child.stderr);
@@ -68,7 +69,7 @@ test('values with line breaks cannot forge a line: one line per entry, on standa
     const outcome = desktop.dropOutcomes()[0].outcome;
     console.log(JSON.stringify({ results, payload, folder, description: outcome.description, log: desktop.log() }));
   `;
-  const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8' });
+  const child = spawnSync(process.execPath, ['-e', script], { encoding: 'utf8', env: childEnvironment() });
   assert.equal(child.status, 0, child.stderr);
   const { results, payload, folder, description, log } = JSON.parse(child.stdout);
   assert.deepEqual(results, [true, false, false, true, false]);

@@ -6,6 +6,7 @@ import { spawnSync } from 'node:child_process';
 import { test } from 'node:test';
 
 import { binaryPath } from '../helpers.mjs';
+import { childEnvironment } from '../../../scripts/test/temp_folders.mjs';
 
 const setup = `
   const addon = require(${JSON.stringify(binaryPath('kestrovan_file_promise_drag'))});
@@ -57,7 +58,7 @@ for (const [how, ending] of [
      console.log('not reached');`],
 ]) {
   test(`exits with status 0 ${how}`, () => {
-    const child = spawnSync(process.execPath, ['-e', setup + ending], { encoding: 'utf8' });
+    const child = spawnSync(process.execPath, ['-e', setup + ending], { encoding: 'utf8', env: childEnvironment() });
     assert.equal(child.signal, null, child.stderr);
     assert.equal(child.status, 0, child.stderr);
     assert.doesNotMatch(child.stderr, /Sanitizer|FATAL|Segmentation|Assertion/);

@@ -4,18 +4,18 @@
 // dragging items the desktop receives.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 import { beforeEach, describe, test } from 'node:test';
 
 import { addon, collectUntil, desktop, logMessages } from '../helpers.mjs';
+import { tempFolder } from '../../../scripts/test/temp_folders.mjs';
 import { cleanDesktop, Collected, messagesSince, threeItems, windowWithButtonHeld } from '../drag_fixtures.mjs';
 
 const { EventType } = desktop;
 
 // A readable 1 x 1 PNG: with it the drag image is drawn from the icon and
 // writes only its final line.
-const iconPath = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-icon-')), 'icon %@.png');
+const iconPath = path.join(tempFolder('kestrovan-icon-'), 'icon %@.png');
 fs.writeFileSync(
   iconPath,
   Buffer.from(

@@ -17,6 +17,7 @@ import {
   uuidPattern,
   windowWithButtonHeld,
 } from '../drag_fixtures.mjs';
+import { childEnvironment } from '../../../scripts/test/temp_folders.mjs';
 
 beforeEach(cleanDesktop);
 
@@ -302,7 +303,7 @@ describe('a write callback that throws', () => {
     ${body}
   `;
   const run = (body) => {
-    const child = spawnSync(process.execPath, ['-e', script(body)], { encoding: 'utf8' });
+    const child = spawnSync(process.execPath, ['-e', script(body)], { encoding: 'utf8', env: childEnvironment() });
     assert.equal(child.status, 0, child.stderr);
     return JSON.parse(child.stdout);
   };

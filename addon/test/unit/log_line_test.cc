@@ -55,7 +55,8 @@ TEST(LogLine, ValuesAreOneLineWithTheirControlCharactersEscaped) {
        "C:\\dir\\n %@ \xC3\xA9\xF0\x9F\x98\x80 \xC2\x85 \xE2\x80\xA8"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(logLine("v=", c.value), std::string("v=") + c.written) << c.written;
+    SCOPED_TRACE(testing::PrintToString(c.value));
+    EXPECT_EQ(logLine("v=", c.value), std::string("v=") + c.written);
     EXPECT_EQ(logLine("v=", std::optional<std::string>(c.value)), std::string("v=") + c.written);
     EXPECT_EQ(logLine("v=", std::string_view(c.value)), std::string("v=") + c.written);
   }

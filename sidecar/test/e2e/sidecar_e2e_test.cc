@@ -10,14 +10,18 @@
 #include <algorithm>
 #include <iostream>
 #include <memory>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/output_signals.h"
+#include "core/zones.h"
 #include "test/e2e/child_process.h"
 #include "test/e2e/primary_monitor.h"
 #include "test/e2e/xvfb_server.h"
+#include "test/point_places.h"
 
 namespace kestrovan::sidecar::e2e {
 namespace {
@@ -57,6 +61,10 @@ struct CommandLineCase {
   std::vector<std::string> arguments;
   std::string line;
   int status;
+
+  friend void PrintTo(const CommandLineCase& c, std::ostream* out) {
+    *out << ::testing::PrintToString(c.arguments);
+  }
 };
 
 class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {};
@@ -117,17 +125,60 @@ TEST(NoDisplayTest, UnreachableDisplayEndsWithStatus1) {
 //   triggerZone      x 150..250, y 600..700
 //   retentionZone    x 150..720, y 280..700
 //   clickAllowedZone x 100..700, y 300..730
+// Each is named for what it lies in (NamedPointsTest checks every one).
 struct Point {
   int x;
   int y;
 };
-constexpr Point kInTrigger{200, 650};
-constexpr Point kInTriggerToo{230, 620};
-constexpr Point kInRetentionOnly{600, 400};
-constexpr Point kRetentionOutsideClickAllowed{710, 400};
-constexpr Point kOnTray{200, 715};
+constexpr Point kInTrigger{200, 650};                       // so also retention and click-allowed
+constexpr Point kInTriggerToo{230, 620};                    // likewise
+constexpr Point kInDropzoneFrameInsideRetention{600, 400};  // and click-allowed
+constexpr Point kInDropzonePaddingOutsideClickAllowed{710, 400};  // retention only
+constexpr Point kOnTrayOutsideRetention{200, 715};                // click-allowed only
 constexpr Point kOutsideAll{1100, 100};
-constexpr Point kDragStart{1000, 650};
+constexpr Point kDragStartOutsideAll{1000, 650};
+
+struct NamedPointCase {
+  const char* name;
+  Point point;
+  const char* places;
+
+  friend std::ostream& operator<<(std::ostream& out, const NamedPointCase& c) {
+    return out << c.name << " (" << c.point.x << "," << c.point.y << ")";
+  }
+};
+
+class NamedPointsTest : public ::testing::TestWithParam<NamedPointCase> {};
+
+// The points lie where their names say, by the zones the program computes
+// from the tests' command line.
+TEST_P(NamedPointsTest, LiesWhereItsNameSays) {
+  const NamedPointCase& c = GetParam();
+  constexpr Rect kTrayFrame{100, 700, 200, 30};
+  constexpr Rect kDropzoneFrame{400, 300, 300, 200};
+  SidecarSettings settings;
+  settings.trayFrame = kTrayFrame;
+  settings.dropzoneFrame = kDropzoneFrame;
+  const ScreenPoint point{static_cast<double>(c.point.x), static_cast<double>(c.point.y)};
+  EXPECT_EQ(testing::placesOf(point, computeZones(settings), kTrayFrame, kDropzoneFrame), c.places)
+      << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UnderXvfb, NamedPointsTest,
+    ::testing::Values(
+        NamedPointCase{"kInTrigger", kInTrigger, "trigger, retention, click-allowed"},
+        NamedPointCase{"kInTriggerToo", kInTriggerToo, "trigger, retention, click-allowed"},
+        NamedPointCase{"kInDropzoneFrameInsideRetention", kInDropzoneFrameInsideRetention,
+                       "retention, click-allowed, dropzone frame"},
+        NamedPointCase{"kInDropzonePaddingOutsideClickAllowed",
+                       kInDropzonePaddingOutsideClickAllowed, "retention"},
+        NamedPointCase{"kOnTrayOutsideRetention", kOnTrayOutsideRetention, "click-allowed, tray"},
+        NamedPointCase{"kOutsideAll", kOutsideAll, "nothing"},
+        NamedPointCase{"kDragStartOutsideAll", kDragStartOutsideAll, "nothing"}),
+    [](const ::testing::TestParamInfo<NamedPointCase>& info) {
+      return std::string(info.param.name);
+    });
 
 // A rectangle in X's root coordinates (y down).
 struct Area {
@@ -251,7 +302,7 @@ class SidecarUnderXvfbTest : public ::testing::Test {
   // applications start outside the tray), then a source takes XdndSelection.
   std::unique_ptr<ChildProcess> beginDrag(const std::string& offer,
                                           const std::vector<std::string>& options = {}) {
-    move(kDragStart);
+    move(kDragStartOutsideAll);
     xdotool({"mousedown", "1"});
     EXPECT_EQ(sidecar->readLine(kLineTimeout), "OUTSIDE_CLICK");
     auto source = startSource(offer, options);
@@ -289,17 +340,17 @@ TEST_F(SidecarUnderXvfbTest, FileDragEntersOnceStaysInRetentionAndExitsOnce) {
   auto source = beginDrag("files");
   source->writeLine("grab");  // as a dragging source does; raw events still arrive
   ASSERT_EQ(source->readLine(5000ms), "GRABBED");
-  move(kInRetentionOnly);  // crossing retention without the trigger: nothing
+  move(kInDropzoneFrameInsideRetention);  // crossing retention without the trigger: nothing
   expectQuiet();
   enterTrigger();
   move(kInTriggerToo);
-  move(kInRetentionOnly);
+  move(kInDropzoneFrameInsideRetention);
   expectQuiet();
   move(kInTrigger);
   expectQuiet();
   move(kOutsideAll);
   expectLine("DRAG_EXIT");
-  move(kDragStart);
+  move(kDragStartOutsideAll);
   expectQuiet();
 }
 
@@ -318,7 +369,7 @@ TEST_F(SidecarUnderXvfbTest, DropInsideRetentionStaysInsideUntilThePointerLeaves
   startSidecar();
   auto source = beginDrag("files");
   enterTrigger();
-  move(kInRetentionOnly);
+  move(kInDropzoneFrameInsideRetention);
   xdotool({"mouseup", "1"});
   expectQuiet();
   move(kOutsideAll);
@@ -357,7 +408,7 @@ TEST_F(SidecarUnderXvfbTest, PromisedFilesDragEntersAndExits) {
 TEST_F(SidecarUnderXvfbTest, StaleSelectionGivesNothingUntilANewDrag) {
   auto stale = startSource("files");  // owned before the sidecar starts
   startSidecar();
-  move(kDragStart);
+  move(kDragStartOutsideAll);
   xdotool({"mousedown", "1"});
   expectLine("OUTSIDE_CLICK");
   std::this_thread::sleep_for(kTwoTicks);
@@ -380,9 +431,9 @@ TEST_F(SidecarUnderXvfbTest, EveryPressOutsideClickAllowedIsAnOutsideClick) {
   for (int i = 0; i < 4; ++i) expectLine("OUTSIDE_CLICK");
   xdotool({"click", "4"});  // the wheel is no press
   xdotool({"click", "5"});
-  move(kOnTray);
+  move(kOnTrayOutsideRetention);
   xdotool({"click", "1"});
-  move(kInRetentionOnly);
+  move(kInDropzoneFrameInsideRetention);
   xdotool({"click", "3"});
   expectQuiet();
 }
@@ -391,7 +442,7 @@ TEST_F(SidecarUnderXvfbTest, OutsideClickDuringADragEndsItAndTheDragEntersAgain)
   startSidecar();
   auto source = beginDrag("files");
   enterTrigger();
-  move(kRetentionOutsideClickAllowed);
+  move(kInDropzonePaddingOutsideClickAllowed);
   expectQuiet();
   xdotool({"click", "3"});
   expectLine("OUTSIDE_CLICK");
@@ -516,6 +567,11 @@ TEST_F(XineramaTest, WithoutARandRPrimaryZonesLieByTheFirstHead) {
 struct SignalCase {
   int signalNumber;
   bool inside;
+
+  friend void PrintTo(const SignalCase& c, std::ostream* out) {
+    *out << "SIG" << sigabbrev_np(c.signalNumber)
+         << (c.inside ? " while inside" : " while outside");
+  }
 };
 
 class TerminationTest : public SidecarUnderXvfbTest,
@@ -619,7 +675,7 @@ TEST_F(SidecarUnderXvfbTest, WaylandSessionWarnsOnStandardErrorAndGoesOn) {
 
 // ---------------------------------------------------------------- faults
 
-// Standard output read to its end: whole lines only, each one of the three words.
+// Standard output read to its end: whole lines only, each one of the program's words.
 void expectWholeKnownLines(const std::string& output) {
   if (!output.empty()) {
     EXPECT_EQ(output.back(), '\n') << "the last line was cut: " << output;
@@ -627,7 +683,7 @@ void expectWholeKnownLines(const std::string& output) {
   std::istringstream lines(output);
   std::string line;
   while (std::getline(lines, line)) {
-    EXPECT_TRUE(line == "DRAG_ENTER" || line == "DRAG_EXIT" || line == "OUTSIDE_CLICK")
+    EXPECT_TRUE(std::ranges::find(outputSignals, line) != outputSignals.end())
         << "unknown or cut line \"" << line << "\"";
   }
 }

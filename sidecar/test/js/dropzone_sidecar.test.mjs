@@ -10,13 +10,15 @@ import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
 import { fileURLToPath } from 'node:url';
+import { eventOf, outputWords } from './output_words.mjs';
 import { firstLine, startXvfb } from './xvfb.mjs';
 
 const require = createRequire(import.meta.url);
 const here = path.dirname(fileURLToPath(import.meta.url));
 const packageRoot = path.join(here, '..', '..');
 const { startDropzoneSidecar, sidecarPath } = require(packageRoot);
-const { sidecarArguments } = require(path.join(packageRoot, 'js', 'dropzone_sidecar.js'));
+const wrapper = require(path.join(packageRoot, 'js', 'dropzone_sidecar.js'));
+const { sidecarArguments } = wrapper;
 
 const build = process.env.KESTROVAN_BUILD_DIR;
 assert.ok(build, 'KESTROVAN_BUILD_DIR must name the build folder');
@@ -40,7 +42,7 @@ const inTriggerToo = [230, 180];
 const outsideAll = [1100, 700];
 const dragStart = [1000, 150];
 
-const eventNames = ['drag-enter', 'drag-exit', 'outside-click', 'error', 'exit'];
+const eventNames = [...outputWords.map(eventOf), 'error', 'exit'];
 
 /** Every event of a sidecar in order, read one by one with a timeout. */
 class Recorder {
@@ -343,7 +345,11 @@ describe('the program as a child, without a display', () => {
     assert.deepEqual(await exited, [1, null]);
   });
 
-  test('only whole lines of the three words are events; other standard error lines pass through', async (t) => {
+  test("the wrapper's words are the program's, in its order", () => {
+    assert.deepEqual(wrapper.outputWords, outputWords, 'sidecar/js/dropzone_sidecar.js against sidecar/core/output_signals.h');
+  });
+
+  test("only whole lines of the program's words are events; other standard error lines pass through", async (t) => {
     const write = process.stderr.write;
     const written = [];
     process.stderr.write = function capture(text, ...rest) {
@@ -358,10 +364,10 @@ describe('the program as a child, without a display', () => {
     });
     const sidecar = startDropzoneSidecar({ ...frames, executable: path.join(fixtures, 'chatty.sh') });
     const events = new Recorder(sidecar);
-    assert.equal(await events.nextName(), 'drag-enter');
-    assert.equal(await events.nextName(), 'outside-click');
-    // The exit is reported once both pipes are read to their end.
-    assert.equal(await events.nextName(), 'drag-exit');
+    // Each word once, then the first word written in two parts.
+    for (const word of [...outputWords, outputWords[0]]) assert.equal(await events.nextName(), eventOf(word));
+    // The exit is reported once both pipes are read to their end: the last word written after it counts.
+    assert.equal(await events.nextName(), eventOf(outputWords.at(-1)));
     const error = await events.next();
     assert.equal(error.name, 'error');
     assert.equal(error.args[0].message, `${failed}written after the exit.`);

@@ -262,6 +262,16 @@ DRIVER_EXPORT(jsGlobalPoint) {
   });
 }
 
+// webViewDragEvents(windowNumber) -> JSON text (driver_windows.h)
+DRIVER_EXPORT(jsWebViewDragEvents) {
+  return guarded(env, info, [&](const Arguments& args) {
+    std::string json = utf8(webViewDragEventsJSON(windowArgument(args, 0)));
+    napi_value value;
+    napi_create_string_utf8(env, json.data(), json.size(), &value);
+    return value;
+  });
+}
+
 // dropTargetPoint() -> [x, y]
 DRIVER_EXPORT(jsDropTargetPoint) {
   return guarded(env, info, [&](const Arguments&) { return pointValue(env, dropTargetPoint()); });
@@ -345,6 +355,7 @@ napi_value initialize(napi_env env, napi_value exports) {
       {"postScroll", jsPostScroll},
       {"globalPoint", jsGlobalPoint},
       {"dropTargetPoint", jsDropTargetPoint},
+      {"webViewDragEvents", jsWebViewDragEvents},
       {"releaseRealMouse", jsReleaseRealMouse},
       {"armNestedLoopWatchdog", jsArmNestedLoopWatchdog},
       {"pressedMouseButtons", jsPressedMouseButtons},

@@ -33,6 +33,12 @@ void closeAllWindows();
 // How many scrollWheel: calls the window's web view received (0 without one).
 NSInteger webViewScrolls(NSWindow* window);
 
+// What the window's web view saw of drags into it, oldest first, as a JSON
+// array of {type: "enter"|"move"|"exit"|"drop", x, y, items: [{kind, name,
+// path}]} (content points from the top left; a promise's name is "" and its
+// path null: a drop target learns its name only by calling it in).
+NSString* webViewDragEventsJSON(NSWindow* window);
+
 // A content point (from the content's top left) in window coordinates, and in
 // the global display space of CGEvent locations (from the main display's top left).
 NSPoint windowPointOfContentPoint(NSWindow* window, NSPoint contentPoint);

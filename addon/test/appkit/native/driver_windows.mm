@@ -35,18 +35,73 @@
 @end
 
 // The host's web content view, by its class name; counts the scroll-wheel
-// events it receives and consumes them, as a page does.
+// events it receives and consumes them, as a page does. Like Chromium's, it is
+// a drag destination for files and file promises: it takes every such drag of
+// another application with the copy operation (receiving nothing) and records
+// what it saw. Drags of this process (the addon's own drags out) it refuses,
+// so that releasing one over its source window still cancels it.
 @interface RenderWidgetHostViewCocoa : NSView
 @property(nonatomic) NSInteger scrollWheelCount;
+// {type: enter|move|exit|drop, x, y (content points, top left), items: [{kind, name, path}]}
+@property(nonatomic, strong) NSMutableArray<NSDictionary*>* dragEvents;
 @end
 
 @implementation RenderWidgetHostViewCocoa
+- (instancetype)initWithFrame:(NSRect)frame {
+  self = [super initWithFrame:frame];
+  if (self) {
+    _dragEvents = [NSMutableArray array];
+    [self registerForDraggedTypes:[NSFilePromiseReceiver.readableDraggedTypes
+                                      arrayByAddingObject:NSPasteboardTypeFileURL]];
+  }
+  return self;
+}
 - (BOOL)isFlipped {
   return YES;
 }
 - (void)scrollWheel:(NSEvent*)event {
   (void)event;
   self.scrollWheelCount += 1;
+}
+// Records `type` at the drag's location; a move only where the location changed.
+- (void)record:(NSString*)type drag:(nullable id<NSDraggingInfo>)sender {
+  NSView* content = self.window.contentView;
+  NSPoint at = sender && content ? [content convertPoint:sender.draggingLocation fromView:nil] : NSZeroPoint;
+  NSDictionary* last = self.dragEvents.lastObject;
+  if ([type isEqualToString:@"move"] && [last[@"x"] doubleValue] == at.x && [last[@"y"] doubleValue] == at.y) return;
+  NSMutableArray* items = [NSMutableArray array];
+  NSArray* objects = [sender.draggingPasteboard readObjectsForClasses:@[ [NSFilePromiseReceiver class], [NSURL class] ]
+                                                              options:@{NSPasteboardURLReadingFileURLsOnlyKey : @YES}];
+  for (id object in objects ?: @[]) {
+    if ([object isKindOfClass:[NSURL class]]) {
+      NSURL* url = object;
+      [items addObject:@{@"kind" : @"file", @"name" : url.lastPathComponent ?: @"", @"path" : url.path ?: @""}];
+    } else {
+      [items addObject:@{@"kind" : @"promise", @"name" : @"", @"path" : [NSNull null]}];
+    }
+  }
+  [self.dragEvents addObject:@{@"type" : type, @"x" : @(at.x), @"y" : @(at.y), @"items" : items}];
+}
+- (NSDragOperation)draggingEntered:(id<NSDraggingInfo>)sender {
+  if (sender.draggingSource != nil) return NSDragOperationNone;
+  [self record:@"enter" drag:sender];
+  return NSDragOperationCopy;
+}
+- (NSDragOperation)draggingUpdated:(id<NSDraggingInfo>)sender {
+  if (sender.draggingSource != nil) return NSDragOperationNone;
+  [self record:@"move" drag:sender];
+  return NSDragOperationCopy;
+}
+- (BOOL)wantsPeriodicDraggingUpdates {
+  return NO;
+}
+- (void)draggingExited:(nullable id<NSDraggingInfo>)sender {
+  if (sender.draggingSource == nil) [self record:@"exit" drag:sender];
+}
+- (BOOL)performDragOperation:(id<NSDraggingInfo>)sender {
+  if (sender.draggingSource != nil) return NO;
+  [self record:@"drop" drag:sender];
+  return YES;
 }
 @end
 
@@ -177,6 +232,17 @@ NSPoint windowPointOfContentPoint(NSWindow* window, NSPoint contentPoint) {
 CGPoint globalPointOfContentPoint(NSWindow* window, NSPoint contentPoint) {
   NSPoint screen = [window convertPointToScreen:windowPointOfContentPoint(window, contentPoint)];
   return CGPointMake(screen.x, mainDisplayHeight() - screen.y);
+}
+
+NSString* webViewDragEventsJSON(NSWindow* window) {
+  NSMutableArray* all = [NSMutableArray array];
+  for (NSView* view in window.contentView.subviews) {
+    if ([view isKindOfClass:[RenderWidgetHostViewCocoa class]]) {
+      [all addObjectsFromArray:static_cast<RenderWidgetHostViewCocoa*>(view).dragEvents];
+    }
+  }
+  NSData* json = [NSJSONSerialization dataWithJSONObject:all options:0 error:nil];
+  return json ? [[NSString alloc] initWithData:json encoding:NSUTF8StringEncoding] ?: @"[]" : @"[]";
 }
 
 CGPoint dropTargetPoint() {

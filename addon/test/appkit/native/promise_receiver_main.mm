@@ -32,7 +32,20 @@
 //     until the timeout (default 120 s) or SIGTERM; once subscribed it
 //     creates FILE, if given.
 //
-// Either mode also ends when the process that started it is gone.
+//   kestrovan-promise-receiver source --items JSON --start X,Y --points X,Y[;X,Y...]
+//                              [--drop yes|no] [--timeout SECONDS]
+//     Another application's drag into a window (promise_source.h): begins a
+//     drag of the items (JSON: [{"kind":"file","path":...} |
+//     {"kind":"promise","name":...,"contents":...,"delayMs":...,"error":...,
+//     "never":true}]) from a small window of its own at X,Y, drags the real
+//     mouse along the points (global display points from the main display's
+//     top left) and drops there, or with --drop no takes it back to its own
+//     window and releases it there. Then writes the promises as they are
+//     called in, until each was answered (a never-answered one is held until
+//     the timeout, default 120 s). 0 done, 3 timed out, 6 when it may not
+//     post events or the drag did not begin.
+//
+// Every mode also ends when the process that started it is gone.
 //
 // Output: one JSON object per line on standard output, each with "event":
 //   {"event":"subscribed"}
@@ -56,21 +69,16 @@
 #include <string>
 #include <vector>
 
+#include "json_lines.h"
+#include "promise_source.h"
+
 namespace {
 
 // The grace after the last expected answer in which a second answer to a
 // promise is still seen.
 constexpr double answerGraceSeconds = 0.3;
 
-void printLine(NSDictionary<NSString*, id>* object) {
-  NSData* data = [NSJSONSerialization dataWithJSONObject:object options:0 error:nil];
-  if (!data) {
-    data = [@"{\"event\":\"failed\",\"message\":\"unprintable line\"}" dataUsingEncoding:NSUTF8StringEncoding];
-  }
-  fwrite(data.bytes, 1, data.length, stdout);
-  fputc('\n', stdout);
-  fflush(stdout);
-}
+void printLine(NSDictionary<NSString*, id>* object) { kestrovan::appkit_driver::printJsonLine(object); }
 
 id orNull(id _Nullable value) { return value ?: [NSNull null]; }
 
@@ -86,6 +94,7 @@ struct Options {
   double releaseAfter = 2;
   std::vector<std::string> waitFor;
   std::string readyFile;
+  kestrovan::appkit_driver::SourceOptions source;
 };
 
 [[noreturn]] void usage(const char* problem) {
@@ -93,7 +102,9 @@ struct Options {
                   "usage: kestrovan-promise-receiver receive --destination DIR [--timeout S] [--release-at X,Y\n"
                   "                                  [--release-after S]] [--wait-for FILE]\n"
                   "       kestrovan-promise-receiver list\n"
-                  "       kestrovan-promise-receiver watch-progress --path PATH [--timeout S] [--ready-file FILE]\n",
+                  "       kestrovan-promise-receiver watch-progress --path PATH [--timeout S] [--ready-file FILE]\n"
+                  "       kestrovan-promise-receiver source --items JSON --start X,Y --points X,Y[;X,Y...] [--drop yes|no]\n"
+                  "                                  [--timeout S]\n",
           problem);
   exit(2);
 }
@@ -102,7 +113,10 @@ Options parse(int argc, const char* argv[]) {
   Options options;
   if (argc < 2) usage("no mode given");
   options.mode = argv[1];
-  if (options.mode != "receive" && options.mode != "list" && options.mode != "watch-progress") usage("unknown mode");
+  if (options.mode != "receive" && options.mode != "list" && options.mode != "watch-progress" &&
+      options.mode != "source") {
+    usage("unknown mode");
+  }
   options.timeout = options.mode == "receive" ? 20 : 120;
   for (int i = 2; i < argc; ++i) {
     std::string name = argv[i];
@@ -130,9 +144,35 @@ Options parse(int argc, const char* argv[]) {
       if (sscanf(value, "%lf,%lf%c", &x, &y, &tail) != 2) usage("--release-at takes X,Y");
       options.release = true;
       options.releasePoint = CGPointMake(x, y);
+    } else if (name == "--items") {
+      NSData* json = [NSData dataWithBytes:value length:strlen(value)];
+      id items = [NSJSONSerialization JSONObjectWithData:json options:0 error:nil];
+      if (![items isKindOfClass:[NSArray class]]) usage("--items takes a JSON array");
+      options.source.items = items;
+    } else if (name == "--start") {
+      double x = 0, y = 0;
+      char tail = 0;
+      if (sscanf(value, "%lf,%lf%c", &x, &y, &tail) != 2) usage("--start takes X,Y");
+      options.source.start = CGPointMake(x, y);
+    } else if (name == "--points") {
+      for (const char* at = value; *at != '\0';) {
+        double x = 0, y = 0;
+        int used = 0;
+        if (sscanf(at, "%lf,%lf%n", &x, &y, &used) != 2) usage("--points takes X,Y[;X,Y...]");
+        options.source.path.push_back(CGPointMake(x, y));
+        at += used;
+        if (*at == ';') ++at;
+      }
+    } else if (name == "--drop") {
+      if (strcmp(value, "yes") != 0 && strcmp(value, "no") != 0) usage("--drop takes yes or no");
+      options.source.drop = strcmp(value, "yes") == 0;
     } else {
       usage("unknown option");
     }
+  }
+  options.source.timeout = options.timeout;
+  if (options.mode == "source" && (options.source.items == nil || options.source.path.empty())) {
+    usage("source needs --items, --start and --points");
   }
   if (options.mode == "receive" && options.destination.empty()) usage("receive needs --destination");
   if (options.mode == "list") options.destination = "/";
@@ -367,6 +407,7 @@ int main(int argc, const char* argv[]) {
   Options options = parse(argc, argv);
   @autoreleasepool {
     @try {
+      if (options.mode == "source") return kestrovan::appkit_driver::runPromiseSource(options.source);
       return options.mode == "watch-progress" ? watchProgress(options) : receive(options);
     } @catch (NSException* exception) {
       printLine(@{

@@ -1,0 +1,28 @@
+# The tests' temporary folders (cmake/KestrovanTempFolders.cmake):
+#   cmake -DMODE=prepare -DROOT=<root> -DFOLDERS=<file> -P KestrovanTempFoldersRun.cmake
+#     removes ROOT, then makes ROOT/<test> empty for every name in FOLDERS (one a line)
+#   cmake -DMODE=check -DROOT=<root> -P KestrovanTempFoldersRun.cmake
+#     fails naming every entry left in a ROOT/<test>, then removes ROOT
+if(MODE STREQUAL "prepare")
+  file(REMOVE_RECURSE ${ROOT})
+  file(STRINGS ${FOLDERS} folders)
+  foreach(folder IN LISTS folders)
+    file(MAKE_DIRECTORY ${ROOT}/${folder})
+  endforeach()
+elseif(MODE STREQUAL "check")
+  file(GLOB tests LIST_DIRECTORIES true RELATIVE ${ROOT} ${ROOT}/*)
+  set(left "")
+  foreach(test IN LISTS tests)
+    file(GLOB entries LIST_DIRECTORIES true RELATIVE ${ROOT}/${test} ${ROOT}/${test}/* ${ROOT}/${test}/.*)
+    foreach(entry IN LISTS entries)
+      string(APPEND left "  ${test}: ${entry}\n")
+    endforeach()
+  endforeach()
+  file(REMOVE_RECURSE ${ROOT})
+  if(left)
+    message(FATAL_ERROR "Tests left these in their temporary folders (TMPDIR):\n${left}")
+  endif()
+  message(STATUS "Every test removed what it made in its temporary folder.")
+else()
+  message(FATAL_ERROR "MODE must be prepare or check")
+endif()
