@@ -96,8 +96,8 @@ function checkedOptions(options) {
  * @typedef {object} Drop
  * @property {{ x: number, y: number }} point Where it was dropped, in the window content's points (top left).
  * @property {string | null} folder The drop's fresh folder inside the destination ("<destination>/drop-XXXXXX"),
- *   or null when the drop carries no promised file (nothing is made for existing files). Each promised item is
- *   received into a folder of its own inside it, named by its place in the drop: "<folder>/1/<name>", ...
+ *   or null when the drop carries no promised file (nothing is made for existing files). Every promised item of
+ *   the drop is received into this one folder, under the name its source gives it.
  * @property {DropItem[]} items One entry per dragged item, in the drag's order.
  */
 

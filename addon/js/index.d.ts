@@ -360,8 +360,8 @@ export interface Drop {
   readonly point: { readonly x: number; readonly y: number };
   /**
    * The drop's fresh folder inside the destination, or null when it carries
-   * no promised file. Each promised item lies in a folder of its own inside
-   * it, named by its place in the drop: "<folder>/1/<name>", ...
+   * no promised file. Every promised item of the drop is received into this
+   * one folder, under the name its source gives it.
    */
   readonly folder: string | null;
   /** One entry per dragged item, in the drag's order. */

@@ -120,14 +120,16 @@ NSDictionary<NSPasteboardReadingOptionKey, id>* itemOptions() {
 
 // Holds the core's sink from the receipt's start until AppKit lets go of the
 // reader block (which may be never: a source may never answer), and the
-// progress subscription on the item's folder until the first answer.
+// progress subscription on the drop's folder until the first answer.
 @interface KestrovanPromiseReceipt : NSObject
 - (instancetype)initWithSink:(PromiseReceiptSinkPtr)sink NS_DESIGNATED_INITIALIZER;
 - (instancetype)init NS_UNAVAILABLE;
 + (instancetype)new NS_UNAVAILABLE;
-// Subscribes to the progress published on `folder` or on what it directly
-// holds. Main thread.
-- (void)watchProgressIn:(NSURL*)folder;
+// Subscribes to the progress published on what `folder` directly holds: the
+// drop's folder, shared by every receiver of the drop. Progress on a file
+// `receiver` names (fileNames) is this item's; so is any, when `sole` (the
+// drop's only promise). Main thread.
+- (void)watchProgressIn:(NSURL*)folder ofReceiver:(NSFilePromiseReceiver*)receiver sole:(BOOL)sole;
 // One answer of the reader (main thread): the first is the sink's answer, the
 // rest go to the sink after it (the core removes what they delivered).
 - (void)answerWithPath:(NSString* _Nullable)path error:(NSString* _Nullable)message;
@@ -169,8 +171,9 @@ NSDictionary<NSPasteboardReadingOptionKey, id>* itemOptions() {
   return self;
 }
 
-- (void)watchProgressIn:(NSURL*)folder {
+- (void)watchProgressIn:(NSURL*)folder ofReceiver:(NSFilePromiseReceiver*)receiver sole:(BOOL)sole {
   __weak KestrovanPromiseReceipt* weakSelf = self;
+  __weak NSFilePromiseReceiver* weakReceiver = receiver;
   // Handlers are called on the main thread.
   _subscriber = kestrovan::mac::catchingExceptions<id>(nil, [&]() -> id {
     return [NSProgress
@@ -178,6 +181,12 @@ NSDictionary<NSPasteboardReadingOptionKey, id>* itemOptions() {
           withPublishingHandler:^NSProgressUnpublishingHandler _Nullable(NSProgress* progress) {
             KestrovanPromiseReceipt* receipt = weakSelf;
             if (receipt == nil || receipt->_answered) return nil;
+            // Another item's file in the drop's folder is not this one's.
+            const bool mine = sole || kestrovan::mac::catchingExceptions<bool>(false, [&] {
+                                NSString* name = progress.fileURL.lastPathComponent;
+                                return name != nil && [weakReceiver.fileNames containsObject:name];
+                              });
+            if (!mine) return nil;
             KestrovanPromiseProgressObserver* observer =
                 [[KestrovanPromiseProgressObserver alloc] initWithProgress:progress
                                                                    receipt:receipt];
@@ -295,7 +304,11 @@ namespace {
 class MacIncomingPromises final : public kestrovan::port::IncomingPromises {
  public:
   MacIncomingPromises(NSArray* items, NSOperationQueue* queue, NSHashTable* receipts)
-      : items_(items), queue_(queue), receipts_(receipts), started_(items.count, false) {}
+      : items_(items), queue_(queue), receipts_(receipts), started_(items.count, false) {
+    for (id item in items) {
+      if ([item isKindOfClass:[NSFilePromiseReceiver class]]) ++promiseCount_;
+    }
+  }
 
   void receive(size_t itemIndex, const std::string& folder, PromiseReceiptSinkPtr sink) override {
     if (!sink) return;
@@ -312,13 +325,10 @@ class MacIncomingPromises final : public kestrovan::port::IncomingPromises {
     started_[itemIndex] = true;
     [receipts_ addObject:receipt];
     // NSFilePromiseReceiver.h asks that every receiver of one drag be given
-    // the same destination; each item here gets its own folder. A source that
-    // keeps to the first destination it was given (a legacy promise answers
-    // once per drag) writes the later items beside the first, where the core
-    // finds them outside their folders and rejects them: a first run on a Mac
-    // must confirm a drop of several files from Mail and from Photos.
+    // the same destination: the core gives every item of a drop the drop's
+    // one folder.
     NSURL* destination = [NSURL fileURLWithPath:toNSString(folder) isDirectory:YES];
-    [receipt watchProgressIn:destination];
+    [receipt watchProgressIn:destination ofReceiver:receiver sole:promiseCount_ <= 1];
     // The reader runs on `queue_`, wrapped in a coordinated read of the file
     // when the source is an NSFilePromiseProvider: it only copies out what it
     // was given.
@@ -365,6 +375,7 @@ class MacIncomingPromises final : public kestrovan::port::IncomingPromises {
   NSOperationQueue* __strong queue_;
   NSHashTable* __strong receipts_;
   std::vector<bool> started_;
+  size_t promiseCount_ = 0;
 };
 
 }  // namespace

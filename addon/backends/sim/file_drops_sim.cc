@@ -151,11 +151,22 @@ class SimIncomingPromises final : public port::IncomingPromises {
       }
       return;
     }
+    // AppKit: every receiver of a drag must be given the same destination.
+    if (destination_.empty()) destination_ = folder;
+    if (folder != destination_) {
+      Desktop::instance().violation("receivePromisedFilesAtDestination: with " + folder +
+                                    " after " + destination_ + " in the same drag");
+      Desktop::instance().post(0, [sink, first = destination_, folder] {
+        sink->promiseFailed(std::string(kDestinationsDiffer) + ": " + folder + " after " + first);
+      });
+      return;
+    }
     startSource(items_[itemIndex], folder, sink);
   }
 
  private:
   const std::vector<IncomingItemSource>& items_;
+  std::string destination_;  // the drop's first receive's
 };
 
 IncomingDrag* runningDrag(uint64_t dragId, std::string& error) {

@@ -25,6 +25,9 @@
 // URLByAppendingPathComponent joins them: a name "../x" leads out of the
 // folder, as a hostile source's would. With `linkTo`, the source first makes
 // "<folder>/<name>" a symbolic link to that path and writes through it.
+// As AppKit wants of NSFilePromiseReceiver, every receive of one drop must
+// name the same folder: one that names another is a violation, fails with
+// kDestinationsDiffer (in a later turn) and its source never starts.
 //
 // A window that closes (or the desktop's reset) takes its zones with it: each
 // hears fileDropZoneWindowClosed in a later turn of the main queue, unless the
@@ -41,6 +44,9 @@
 #include "port/geometry.h"
 
 namespace kestrovan::sim {
+
+inline constexpr char kDestinationsDiffer[] =
+    "every file promise receiver of a drag must be given the same destination";
 
 struct IncomingItemSource {
   port::IncomingDragItem::Kind kind = port::IncomingDragItem::Kind::kFile;

@@ -2,17 +2,18 @@
 //
 // Each drop that carries promised files gets a fresh folder inside the zone's
 // destination, "<destination>/drop-XXXXXX" (mkdtemp: made by no one else), and
-// each promised item a folder of its own inside that, named by its place in
-// the drop ("1", "2", ...): whatever a source writes for one promise, under
-// whatever name, lies in that item's folder, so a promise that fails or is
-// never fulfilled is removed whole by removing its folder.
+// every promised item of the drop is received into that one folder (AppKit
+// wants the same destination for every receiver of a drag). What a source
+// writes there under a name the core never hears of (a partial file of a
+// promise that failed or was never fulfilled) is removed by sweeping the
+// folder of everything but the files the drop's items were received at.
 //
 // Plain POSIX and std::filesystem: the same on macOS and Linux. Nothing here
 // throws; failures come back as text for an error message.
 #pragma once
 
-#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace kestrovan::drops {
 
@@ -26,9 +27,6 @@ struct MadeFolder {
 // Makes "<destination>/drop-XXXXXX".
 MadeFolder makeDropFolder(const std::string& destination);
 
-// Makes "<dropFolder>/<itemIndex + 1>".
-MadeFolder makeItemFolder(const std::string& dropFolder, size_t itemIndex);
-
 // True when `path` exists and its real path (every symbolic link resolved) lies
 // strictly inside the real path of `folder`. A relative path is never inside.
 bool isReallyInside(const std::string& path, const std::string& folder);
@@ -40,9 +38,22 @@ bool entryExists(const std::string& path);
 // folder only when empty). Missing is fine.
 void removeEntry(const std::string& path);
 
-// Removes `folder` and everything in it (symbolic links inside are removed,
-// never followed). Missing is fine.
-void removeTree(const std::string& folder);
+// The names `path` is known by, to tell whether two paths are the same entry:
+// its real path (every link resolved) and the entry itself (its folder's real
+// path and its own last component, a link not followed). Empty strings where
+// they cannot be made.
+struct EntryNames {
+  std::string real;
+  std::string entry;
+};
+EntryNames entryNamesOf(const std::string& path);
+
+// Removes everything inside `folder` but the entries named in `keep` (either
+// of their names) and the folders that lead to them: an entry leading to a
+// kept one is entered and swept in turn, anything else is removed whole
+// (symbolic links removed, never followed). Then removes `folder` if it is
+// empty. Missing is fine.
+void removeAllBut(const std::string& folder, const std::vector<EntryNames>& keep);
 
 // Removes `folder` when it is empty.
 void removeIfEmpty(const std::string& folder);

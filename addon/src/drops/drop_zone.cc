@@ -114,23 +114,27 @@ void DropZone::fileDropZoneDropped(port::Point point,
     report.items.push_back({item.name, promise, promise ? std::string() : item.path});
   }
 
+  // Every promised item is received into the drop's one folder.
+  std::shared_ptr<DropFolder> sharedFolder;
+  if (dropFolder.ok() && anyPromise) {
+    const auto promised =
+        static_cast<size_t>(std::count_if(items.begin(), items.end(), [](const auto& item) {
+          return item.kind == port::IncomingDragItem::Kind::kPromise;
+        }));
+    sharedFolder = std::make_shared<DropFolder>(dropFolder.path, promised);
+  }
+
   // Answers that come while the receipts start are told after the drop.
   reportingDrop_ = true;
   for (size_t index = 0; index < items.size(); ++index) {
     if (items[index].kind != port::IncomingDragItem::Kind::kPromise) continue;
     const ItemKey key{report.dropId, index};
-    if (!dropFolder.ok()) {
+    if (!sharedFolder) {
       heldSettlements_.push_back({key, ItemOutcome{{}, dropFolder.error}});
       continue;
     }
-    MadeFolder itemFolder = makeItemFolder(dropFolder.path, index);
-    if (!itemFolder.ok()) {
-      heldSettlements_.push_back({key, ItemOutcome{{}, itemFolder.error}});
-      continue;
-    }
-    auto receipt =
-        std::make_shared<PromiseReceipt>(weak_from_this(), report.dropId, index, items[index].name,
-                                         itemFolder.path, dropFolder.path);
+    auto receipt = std::make_shared<PromiseReceipt>(weak_from_this(), report.dropId, index,
+                                                    items[index].name, sharedFolder);
     pending_[key] = receipt;
     const int64_t timeoutMs = options_.timeoutMs;
     std::weak_ptr<PromiseReceipt> weakReceipt = receipt;
@@ -140,10 +144,9 @@ void DropZone::fileDropZoneDropped(port::Point point,
                                      if (!timedOut || timedOut->settled()) return;
                                      timedOut->fail(timedOut->timeoutMessage(timeoutMs), true);
                                    });
-    promises.receive(index, itemFolder.path, receipt);
+    promises.receive(index, sharedFolder->path(), receipt);
   }
   reportingDrop_ = false;
-  if (dropFolder.ok()) removeIfEmpty(dropFolder.path);  // every item failed to start
 
   listener_->dropped(report);
 
@@ -170,16 +173,36 @@ void DropZone::receiptProgress(const PromiseReceipt& receipt, double fraction) {
   listener_->itemProgress(receipt.dropId(), receipt.itemIndex(), fraction);
 }
 
+// ---- DropFolder
+
+bool DropFolder::claimed(const std::string& path) const {
+  const EntryNames names = entryNamesOf(path);
+  return std::any_of(received_.begin(), received_.end(), [&](const EntryNames& other) {
+    return (!names.real.empty() && names.real == other.real) ||
+           (!names.entry.empty() && names.entry == other.entry);
+  });
+}
+
+void DropFolder::claim(const std::string& path) { received_.push_back(entryNamesOf(path)); }
+
+void DropFolder::itemSettled() {
+  if (pending_ > 0) --pending_;
+  sweepIfSettled();
+}
+
+void DropFolder::sweepIfSettled() {
+  if (pending_ == 0) removeAllBut(path_, received_);
+}
+
 // ---- PromiseReceipt
 
 PromiseReceipt::PromiseReceipt(std::weak_ptr<DropZone> zone, uint64_t dropId, size_t itemIndex,
-                               std::string name, std::string itemFolder, std::string dropFolder)
+                               std::string name, std::shared_ptr<DropFolder> folder)
     : zone_(std::move(zone)),
       dropId_(dropId),
       itemIndex_(itemIndex),
       name_(std::move(name)),
-      itemFolder_(std::move(itemFolder)),
-      dropFolder_(std::move(dropFolder)) {}
+      folder_(std::move(folder)) {}
 
 std::string PromiseReceipt::quotedName() const {
   return name_.empty() ? std::string("the promised file") : "\"" + name_ + "\"";
@@ -194,7 +217,17 @@ void PromiseReceipt::promiseReceived(const std::string& path) {
     removeLateDelivery(path);
     return;
   }
-  if (isReallyInside(path, itemFolder_)) {
+  if (isReallyInside(path, folder_->path())) {
+    if (folder_->claimed(path)) {
+      // A receiver reporting a file another item of the drop was received at
+      // (a legacy receiver's array, a source answering twice): that file is
+      // the other item's, and stays.
+      settle(ItemOutcome{{},
+                         quotedName() + " was reported received at " + path +
+                             ", where another item of the drop was received"},
+             true);
+      return;
+    }
     settle(ItemOutcome{path, {}}, true);
     return;
   }
@@ -231,25 +264,18 @@ void PromiseReceipt::fail(const std::string& message, bool tellZone) {
 
 void PromiseReceipt::settle(const ItemOutcome& outcome, bool tellZone) {
   state_ = outcome.received() ? State::kReceived : State::kFailed;
-  if (outcome.received()) {
-    receivedPath_ = outcome.path;
-  } else {
-    removeTree(itemFolder_);
-    removeIfEmpty(dropFolder_);
-  }
+  if (outcome.received()) folder_->claim(outcome.path);
+  folder_->itemSettled();
   if (!tellZone) return;
   if (auto zone = zone_.lock()) zone->receiptSettled(*this, outcome);
 }
 
 void PromiseReceipt::removeLateDelivery(const std::string& path) {
-  if (state_ == State::kReceived) {
-    // A further file of the same promise: the item's own file stays.
-    if (path != receivedPath_) removeEntry(path);
-    return;
-  }
-  if (!isReallyInside(path, itemFolder_)) removeEntry(path);
-  removeTree(itemFolder_);
-  removeIfEmpty(dropFolder_);
+  // Never a received item's file (this item's own, or another's reported
+  // again); anything else the late answer names goes, inside the drop's folder
+  // or not, and the rest of what the source wrote goes with the sweep.
+  if (!folder_->claimed(path)) removeEntry(path);
+  folder_->sweepIfSettled();
 }
 
 }  // namespace kestrovan::drops

@@ -14,17 +14,21 @@
 //   a drag is inside tells an exit first;
 // - each drop is told once (dropped), before anything about its items; each
 //   promised item of it is then settled exactly once (itemSettled): received
-//   (a path really inside its own folder within the drop's folder), or failed
-//   with a message: the source's error, "timed out after N ms ...", "...
-//   received outside the drop's folder ...", "the drop zone was closed ...";
-//   progress (itemProgress) comes only before an item is settled;
-// - an item that failed leaves nothing behind: its folder is removed with all
-//   the source wrote into it, and a path it was received at outside the drop's
-//   folder is removed too (the entry itself, never the target of a link); a
-//   drop folder left empty is removed;
+//   (a path really inside the drop's folder, which every promised item of the
+//   drop is received into, and no other item's), or failed with a message: the
+//   source's error, "timed out after N ms ...", "... received outside the
+//   drop's folder ...", "... where another item of the drop was received",
+//   "the drop zone was closed ..."; progress (itemProgress) comes only before
+//   an item is settled;
+// - an item that failed leaves nothing behind: a path it was received at
+//   outside the drop's folder is removed at once (the entry itself, never the
+//   target of a link), and once the drop's last item has settled everything in
+//   the drop's folder that is not a received item's path is removed (partial
+//   files of any name, links not followed); a drop folder left empty is
+//   removed;
 // - an answer the source gives after its item was settled (a late answer, also
 //   after the zone was closed or destroyed) changes nothing for the listener,
-//   and what it delivered is removed (never the item's own received file);
+//   and what it delivered is removed (never a received item's file);
 // - close() settles every pending item before it returns, then tells
 //   zoneClosed; so does the window going away; nothing is told after that.
 //
@@ -43,6 +47,7 @@
 #include <utility>
 #include <vector>
 
+#include "drops/drop_folders.h"
 #include "port/file_drops.h"
 #include "port/geometry.h"
 #include "port/window.h"
@@ -90,6 +95,7 @@ struct DropZoneOptions {
 };
 
 class PromiseReceipt;
+class DropFolder;
 
 class DropZone final : public port::FileDropZoneClient,
                        public std::enable_shared_from_this<DropZone> {
@@ -142,13 +148,36 @@ class DropZone final : public port::FileDropZoneClient,
   std::vector<std::pair<ItemKey, ItemOutcome>> heldSettlements_;
 };
 
+// The one folder every promised item of a drop is received into, shared by
+// the drop's receipts (which outlive the zone): the paths its items were
+// received at, and how many are still pending. When the last has settled,
+// everything else in the folder goes.
+class DropFolder final {
+ public:
+  DropFolder(std::string path, size_t items) : path_(std::move(path)), pending_(items) {}
+  const std::string& path() const { return path_; }
+  // True when an item of the drop was received at `path` (the same entry or
+  // the same real file).
+  bool claimed(const std::string& path) const;
+  void claim(const std::string& path);
+  // One item settled; after the last, sweeps the folder.
+  void itemSettled();
+  // Sweeps the folder again if every item has settled (after a late answer).
+  void sweepIfSettled();
+
+ private:
+  std::string path_;
+  size_t pending_;
+  std::vector<EntryNames> received_;
+};
+
 // The port's sink for one promised item. Held by the zone while pending and
 // by the platform until it answered; it refers to the zone weakly.
 class PromiseReceipt final : public port::PromiseReceiptSink,
                              public std::enable_shared_from_this<PromiseReceipt> {
  public:
   PromiseReceipt(std::weak_ptr<DropZone> zone, uint64_t dropId, size_t itemIndex, std::string name,
-                 std::string itemFolder, std::string dropFolder);
+                 std::shared_ptr<DropFolder> folder);
 
   uint64_t dropId() const { return dropId_; }
   size_t itemIndex() const { return itemIndex_; }
@@ -159,8 +188,9 @@ class PromiseReceipt final : public port::PromiseReceiptSink,
   void promiseFailed(const std::string& message) override;
   void promiseProgress(double fraction) override;
 
-  // Settles it as failed from the core's side (timeout, close); removes what
-  // the source wrote so far. Tells the zone unless `tellZone` is false.
+  // Settles it as failed from the core's side (timeout, close); what the
+  // source wrote goes with the drop's sweep. Tells the zone unless `tellZone`
+  // is false.
   void fail(const std::string& message, bool tellZone);
   // The message for a timeout after `timeoutMs`.
   std::string timeoutMessage(int64_t timeoutMs) const;
@@ -176,10 +206,8 @@ class PromiseReceipt final : public port::PromiseReceiptSink,
   uint64_t dropId_;
   size_t itemIndex_;
   std::string name_;
-  std::string itemFolder_;
-  std::string dropFolder_;
+  std::shared_ptr<DropFolder> folder_;
   State state_ = State::kPending;
-  std::string receivedPath_;
 };
 
 }  // namespace kestrovan::drops

@@ -80,7 +80,8 @@ class PromiseReceiptSink {
  public:
   virtual ~PromiseReceiptSink() = default;
   // The reader's file URL as a file-system path, as the platform got it
-  // (untrusted: the core checks that it lies inside the folder it gave).
+  // (untrusted: the core checks that it lies inside the drop's folder and is
+  // no other item's file).
   virtual void promiseReceived(const std::string& path) = 0;
   // The reader's error (NSError localizedDescription), or the platform's own
   // reason for not receiving; never empty.
@@ -95,13 +96,17 @@ class IncomingPromises {
  public:
   virtual ~IncomingPromises() = default;
   // Starts receiving promise item `itemIndex` (an index into the drop's items
-  // whose kind is kPromise) into `folder`, an existing folder the core made
-  // for it (receivePromisedFilesAtDestination:options:operationQueue:reader:
-  // on a queue of the platform's own). The sink hears the answer. At most
-  // once per item; an index that is not a promise is answered with
-  // promiseFailed in a later turn. When a receiver promises several files,
-  // the first the reader reports is the item's answer; the rest are reported
-  // to the same sink after its answer and the core removes them.
+  // whose kind is kPromise) into `folder`, the existing folder the core made
+  // for the drop (receivePromisedFilesAtDestination:options:operationQueue:
+  // reader: on a queue of the platform's own). Every call of one drop names
+  // the same folder: AppKit wants the same destination for every receiver of
+  // a drag, so the sources of several items write side by side there, under
+  // names of their own. The sink hears the answer. At most once per item; an
+  // index that is not a promise is answered with promiseFailed in a later
+  // turn. When a receiver promises several files, the first the reader
+  // reports is the item's answer; the rest are reported to the same sink
+  // after its answer and the core removes them. Progress the platform
+  // follows on the folder goes to the sink of the item whose file it is.
   virtual void receive(size_t itemIndex, const std::string& folder, PromiseReceiptSinkPtr sink) = 0;
 };
 

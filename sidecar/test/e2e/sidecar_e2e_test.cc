@@ -399,7 +399,7 @@ TEST_F(SidecarUnderXvfbTest, PromisedFilesDragEntersAndExits) {
   source->writeLine("grab");
   ASSERT_EQ(source->readLine(5000ms), "GRABBED");
   enterTrigger();
-  move(kInRetentionOnly);
+  move(kInDropzoneFrameInsideRetention);
   expectQuiet();
   move(kOutsideAll);
   expectLine("DRAG_EXIT");

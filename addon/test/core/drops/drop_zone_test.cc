@@ -73,7 +73,7 @@ std::vector<std::string> entriesUnder(const std::string& folder) {
   std::error_code error;
   for (auto it = fs::recursive_directory_iterator(folder, error);
        !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-    found.push_back(fs::relative(it->path(), folder).string());
+    found.push_back(it->path().lexically_relative(folder).string());
   }
   std::sort(found.begin(), found.end());
   return found;
@@ -134,27 +134,28 @@ TEST_F(DropZoneTest, MailLikeDropOfASlowAFailingAndANeverFulfilledPromise) {
   ASSERT_EQ(report.items.size(), 3u);
   EXPECT_TRUE(report.items[0].promise);
   EXPECT_EQ(report.items[1].name, "failing.jpg");
+  // Every item is received into the drop's one folder: AppKit wants the same
+  // destination for every receiver of a drag.
   ASSERT_EQ(promises.started.size(), 3u);
-  for (const auto& started : promises.started) {
-    EXPECT_EQ(fs::path(started.folder).parent_path(), fs::path(report.folder));
-  }
-  // Each source starts writing; the failing one then fails at 1 s, the slow one
-  // completes at 3 s, the third never answers.
-  writeFile(promises.started[0].folder + "/slow.pdf", "half");
-  writeFile(promises.started[1].folder + "/failing.jpg", "partial");
-  writeFile(promises.started[2].folder + "/never.mov", "partial");
+  for (const auto& started : promises.started) EXPECT_EQ(started.folder, report.folder);
+  // Each source starts writing, under names of its own choosing; the failing
+  // one then fails at 1 s, the slow one completes at 3 s, the third never
+  // answers.
+  const std::string& folder = report.folder;
+  writeFile(folder + "/slow.pdf", "half");
+  writeFile(folder + "/failing.jpg.download", "partial");
+  writeFile(folder + "/never.mov", "partial");
 
   fake::advanceMainQueueClock(1);
   promises.started[1].sink->promiseFailed("The attachment could not be downloaded.");
   EXPECT_EQ(outcomesOf(1, 1).size(), 1u);
   EXPECT_EQ(outcomesOf(1, 1)[0].error, "The attachment could not be downloaded.");
-  EXPECT_FALSE(fs::exists(promises.started[1].folder));
 
   fake::advanceMainQueueClock(2);
-  writeFile(promises.started[0].folder + "/slow.pdf", "whole");
-  promises.started[0].sink->promiseReceived(promises.started[0].folder + "/slow.pdf");
+  writeFile(folder + "/slow.pdf", "whole");
+  promises.started[0].sink->promiseReceived(folder + "/slow.pdf");
   ASSERT_EQ(outcomesOf(1, 0).size(), 1u);
-  EXPECT_EQ(outcomesOf(1, 0)[0].path, promises.started[0].folder + "/slow.pdf");
+  EXPECT_EQ(outcomesOf(1, 0)[0].path, folder + "/slow.pdf");
   EXPECT_TRUE(outcomesOf(1, 2).empty());
 
   fake::advanceMainQueueClock(1.999);
@@ -164,21 +165,20 @@ TEST_F(DropZoneTest, MailLikeDropOfASlowAFailingAndANeverFulfilledPromise) {
   EXPECT_EQ(outcomesOf(1, 2)[0].error, "timed out after 5000 ms waiting for \"never.mov\"");
   EXPECT_EQ(zone->pendingItems(), 0u);
 
-  // Nothing left of the failed ones; the slow one's file stays.
-  const std::string slowItem = fs::path(promises.started[0].folder).filename().string();
-  EXPECT_EQ(entriesUnder(report.folder),
-            (std::vector<std::string>{slowItem, slowItem + "/slow.pdf"}));
+  // Nothing left of the failed ones, whatever their names; the slow one's
+  // file stays.
+  EXPECT_EQ(entriesUnder(report.folder), (std::vector<std::string>{"slow.pdf"}));
   EXPECT_EQ(listener->events, (std::vector<std::string>{"drop 1", "settled 1/1 failed",
                                                         "settled 1/0 ok", "settled 1/2 failed"}));
 }
 
-// A received path that is not really inside the item's folder is removed and
+// A received path that is not really inside the drop's folder is removed and
 // rejected, however it got out; nothing stays outside.
 TEST_F(DropZoneTest, HostileReceivedPathsAreRemovedAndRejected) {
   struct Case {
     const char* what;
     // Writes the file as the source would and answers the path it reports.
-    std::function<std::string(const std::string& itemFolder, const std::string& outside)> write;
+    std::function<std::string(const std::string& dropFolder, const std::string& outside)> write;
   };
   const Case cases[] = {
       {"a name going up",
@@ -188,10 +188,9 @@ TEST_F(DropZoneTest, HostileReceivedPathsAreRemovedAndRejected) {
        }},
       {"a name going up twice, out of the destination",
        [](const std::string& folder, const std::string&) {
-         writeFile(
-             folder + "/../../../escaped-" + fs::path(folder).parent_path().filename().string(),
-             "escaped");
-         return folder + "/../../../escaped-" + fs::path(folder).parent_path().filename().string();
+         writeFile(folder + "/../../escaped-" + fs::path(folder).parent_path().filename().string(),
+                   "escaped");
+         return folder + "/../../escaped-" + fs::path(folder).parent_path().filename().string();
        }},
       {"an absolute path elsewhere",
        [](const std::string&, const std::string& out) {
@@ -264,40 +263,97 @@ TEST_F(DropZoneTest, LateAnswersAreIgnoredAndWhatTheyDeliveredRemoved) {
   const std::string dropFolder = listener->drops[0].folder;
   // The second is received, then reported again with another file and with
   // its own path; the third fails and then succeeds anyway.
-  writeFile(promises.started[1].folder + "/twice.bin", "ok");
-  promises.started[1].sink->promiseReceived(promises.started[1].folder + "/twice.bin");
-  writeFile(promises.started[1].folder + "/extra.bin", "extra");
-  promises.started[1].sink->promiseReceived(promises.started[1].folder + "/extra.bin");
-  promises.started[1].sink->promiseReceived(promises.started[1].folder + "/twice.bin");
+  writeFile(dropFolder + "/twice.bin", "ok");
+  promises.started[1].sink->promiseReceived(dropFolder + "/twice.bin");
+  writeFile(dropFolder + "/extra.bin", "extra");
+  promises.started[1].sink->promiseReceived(dropFolder + "/extra.bin");
+  EXPECT_FALSE(fs::exists(dropFolder + "/extra.bin"));
+  promises.started[1].sink->promiseReceived(dropFolder + "/twice.bin");
   promises.started[1].sink->promiseFailed("too late to fail");
   promises.started[2].sink->promiseFailed("no");
   writeFile(dropFolder + "/3-recreated", "late");
   promises.started[2].sink->promiseReceived(dropFolder + "/3-recreated");
+  EXPECT_FALSE(fs::exists(dropFolder + "/3-recreated"));
+  // ... and even claims the second's file: that stays.
+  promises.started[2].sink->promiseReceived(dropFolder + "/twice.bin");
 
   fake::advanceMainQueueClock(5);  // the first times out
   ASSERT_EQ(outcomesOf(1, 0).size(), 1u);
-  ASSERT_FALSE(fs::exists(promises.started[0].folder));
-  // ... and then the source writes it anyway into a folder it makes again.
-  fs::create_directories(promises.started[0].folder);
-  writeFile(promises.started[0].folder + "/late.bin", "late");
+  // ... and then the source writes it anyway, in a folder of its own making.
+  fs::create_directories(dropFolder + "/sub");
+  writeFile(dropFolder + "/sub/late.bin", "late");
   promises.started[0].sink->promiseProgress(0.5);
-  promises.started[0].sink->promiseReceived(promises.started[0].folder + "/late.bin");
+  promises.started[0].sink->promiseReceived(dropFolder + "/sub/late.bin");
 
   EXPECT_EQ(outcomesOf(1, 1).size(), 1u);
   EXPECT_TRUE(outcomesOf(1, 1)[0].received());
   EXPECT_EQ(outcomesOf(1, 2).size(), 1u);
   EXPECT_EQ(outcomesOf(1, 2)[0].error, "no");
   EXPECT_TRUE(listener->progress.empty());
-  const std::string kept = fs::path(promises.started[1].folder).filename().string();
-  EXPECT_EQ(entriesUnder(dropFolder), (std::vector<std::string>{kept, kept + "/twice.bin"}));
+  EXPECT_EQ(entriesUnder(dropFolder), (std::vector<std::string>{"twice.bin"}));
+}
+
+// The folder is swept when the drop's last item settles, not before (a
+// partial file may belong to any pending item), and the sweep keeps what the
+// items were received at, also in folders a source made, and follows no link.
+TEST_F(DropZoneTest, TheLastItemToSettleSweepsTheFolderOfAllButTheReceived) {
+  auto promises =
+      drop({promise("in-a-folder.txt"), promise("failing"), promise("pending"), promise("links")});
+  const std::string dropFolder = listener->drops[0].folder;
+  fs::create_directories(dropFolder + "/album/raw");
+  writeFile(dropFolder + "/album/in-a-folder.txt", "kept");
+  writeFile(dropFolder + "/album/raw/partial", "partial");
+  writeFile(dropFolder + "/album/partial", "partial");
+  writeFile(dropFolder + "/.failing.tmp", "partial");
+  writeFile(outside + "/someone's", "someone's");
+  fs::create_directory_symlink(outside, dropFolder + "/to-outside");
+  fs::create_symlink(outside + "/someone's", dropFolder + "/to-a-file-outside");
+  writeFile(dropFolder + "/links.txt", "links");
+  fs::create_symlink(dropFolder + "/links.txt", dropFolder + "/link-to-received");
+
+  promises.started[0].sink->promiseReceived(dropFolder + "/album/in-a-folder.txt");
+  promises.started[1].sink->promiseFailed("failed");
+  promises.started[3].sink->promiseReceived(dropFolder + "/link-to-received");
+  EXPECT_TRUE(fs::exists(dropFolder + "/.failing.tmp"));  // the third may still write it
+  writeFile(dropFolder + "/pending.part", "partial");
+
+  fake::advanceMainQueueClock(5);  // the third times out: the last to settle
+  ASSERT_EQ(outcomesOf(1, 2).size(), 1u);
+  EXPECT_EQ(entriesUnder(dropFolder), (std::vector<std::string>{"album", "album/in-a-folder.txt",
+                                                                "link-to-received", "links.txt"}));
+  EXPECT_EQ(entriesUnder(outside), (std::vector<std::string>{"someone's"}));
+}
+
+// Two items answered with the same file (a legacy receiver's array, a source
+// naming both alike): the first keeps it, the second is rejected and removes
+// nothing.
+TEST_F(DropZoneTest, AFileAlreadyReceivedForAnotherItemIsRejected) {
+  auto promises = drop({promise("a.jpg"), promise("a.jpg"), promise("b.jpg")});
+  const std::string dropFolder = listener->drops[0].folder;
+  writeFile(dropFolder + "/a.jpg", "a");
+  promises.started[0].sink->promiseReceived(dropFolder + "/a.jpg");
+  promises.started[1].sink->promiseReceived(dropFolder + "/./a.jpg");
+  fs::create_symlink("a.jpg", dropFolder + "/b.jpg");
+  promises.started[2].sink->promiseReceived(dropFolder + "/b.jpg");
+
+  ASSERT_EQ(outcomesOf(1, 0).size(), 1u);
+  EXPECT_EQ(outcomesOf(1, 0)[0].path, dropFolder + "/a.jpg");
+  for (size_t index : {1, 2}) {
+    ASSERT_EQ(outcomesOf(1, index).size(), 1u);
+    EXPECT_NE(outcomesOf(1, index)[0].error.find("where another item of the drop was received"),
+              std::string::npos)
+        << outcomesOf(1, index)[0].error;
+  }
+  EXPECT_EQ(entriesUnder(dropFolder), (std::vector<std::string>{"a.jpg"}));
+  EXPECT_EQ(zone->pendingItems(), 0u);
 }
 
 TEST_F(DropZoneTest, CloseRejectsWhatIsPendingOnceAndLateAnswersAfterItAreRemoved) {
   auto promises = drop({promise("a"), promise("b")});
   const std::string dropFolder = listener->drops[0].folder;
-  writeFile(promises.started[0].folder + "/a", "partial");
-  writeFile(promises.started[1].folder + "/b", "b");
-  promises.started[1].sink->promiseReceived(promises.started[1].folder + "/b");
+  writeFile(dropFolder + "/a.partial", "partial");
+  writeFile(dropFolder + "/b", "b");
+  promises.started[1].sink->promiseReceived(dropFolder + "/b");
 
   zone->close();
   zone->close();
@@ -305,18 +361,17 @@ TEST_F(DropZoneTest, CloseRejectsWhatIsPendingOnceAndLateAnswersAfterItAreRemove
   EXPECT_TRUE(zone->closed());
   ASSERT_EQ(outcomesOf(1, 0).size(), 1u);
   EXPECT_EQ(outcomesOf(1, 0)[0].error, kZoneClosedMessage);
-  EXPECT_FALSE(fs::exists(promises.started[0].folder));
+  EXPECT_EQ(entriesUnder(dropFolder), (std::vector<std::string>{"b"}));
 
   // Nothing more is told: not the timeout, not a late answer, not a move.
-  writeFile(dropFolder + "/late", "late");
-  fs::create_directories(promises.started[0].folder);
-  writeFile(promises.started[0].folder + "/a", "whole");
-  promises.started[0].sink->promiseReceived(promises.started[0].folder + "/a");
+  writeFile(dropFolder + "/a.partial", "more");
+  writeFile(dropFolder + "/a", "whole");
+  promises.started[0].sink->promiseReceived(dropFolder + "/a");
   fake::advanceMainQueueClock(10);
   client().fileDropZoneDragEntered();
   zone->setRect({0, 0, 1, 1});
   EXPECT_EQ(portZone->rects.size(), 1u);
-  EXPECT_FALSE(fs::exists(promises.started[0].folder));
+  EXPECT_EQ(entriesUnder(dropFolder), (std::vector<std::string>{"b"}));
   EXPECT_EQ(listener->events,
             (std::vector<std::string>{"drop 1", "settled 1/1 ok", "settled 1/0 failed", "closed"}));
 }
@@ -419,7 +474,7 @@ TEST_F(DropZoneTest, AnEmptyNameIsNamedInMessagesWithoutQuotes) {
 TEST_F(DropZoneTest, ADestroyedZoneClosesSilentlyAndLateAnswersStillCleanUp) {
   auto promises = drop({promise("a")});
   const std::string dropFolder = listener->drops[0].folder;
-  writeFile(promises.started[0].folder + "/a", "partial");
+  writeFile(dropFolder + "/a", "partial");
   std::weak_ptr<DropZone> weak = zone;
   zone.reset();
   EXPECT_TRUE(weak.expired());
@@ -427,9 +482,9 @@ TEST_F(DropZoneTest, ADestroyedZoneClosesSilentlyAndLateAnswersStillCleanUp) {
   EXPECT_EQ(listener->events, (std::vector<std::string>{"drop 1"}));
   EXPECT_FALSE(fs::exists(dropFolder));
   // The platform still holds the receipt; its late answer removes its file.
-  fs::create_directories(promises.started[0].folder);
-  writeFile(promises.started[0].folder + "/a", "late");
-  promises.started[0].sink->promiseReceived(promises.started[0].folder + "/a");
+  fs::create_directories(dropFolder);
+  writeFile(dropFolder + "/a", "late");
+  promises.started[0].sink->promiseReceived(dropFolder + "/a");
   EXPECT_FALSE(fs::exists(dropFolder));
   fake::advanceMainQueueClock(10);
   EXPECT_EQ(listener->events.size(), 1u);
