@@ -27,6 +27,10 @@ void lowerAscii(std::string& text) {
   }
 }
 
+bool hasUpperAscii(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
 }  // namespace
 }  // namespace kestrovan
 
@@ -123,6 +127,11 @@ std::string dataTypeIdentifier() { return "public.data"; }
 
 std::optional<std::string> typeIdentifierForExtension(const std::string& extension) {
   // UTType looks extensions up without regard to case.
+  if (!hasUpperAscii(extension)) {
+    auto it = extensionTable().find(extension);
+    if (it == extensionTable().end()) return dynamicTypeIdentifier(extension);
+    return it->second;
+  }
   std::string lower = extension;
   lowerAscii(lower);
   auto it = extensionTable().find(lower);
@@ -131,7 +140,9 @@ std::optional<std::string> typeIdentifierForExtension(const std::string& extensi
 }
 
 bool isKnownTypeIdentifier(const std::string& identifier) {
-  // Identifiers are compared without regard to case, as UTType does.
+  // Identifiers are compared without regard to case, as UTType does (copied
+  // only when there is a capital to lower).
+  if (!hasUpperAscii(identifier)) return isKnownLowerCaseTypeIdentifier(identifier);
   std::string lower = identifier;
   lowerAscii(lower);
   return isKnownLowerCaseTypeIdentifier(lower);
@@ -152,14 +163,24 @@ bool isKnownLowerCaseTypeIdentifier(const std::string& lower) {
 
 namespace kestrovan::sim {
 
-bool conformsToDataOrDirectory(const std::string& identifier) {
-  std::string lower = identifier;
-  lowerAscii(lower);
+namespace {
+
+bool conformsToDataOrDirectoryLowerCase(const std::string& lower) {
   // The base types that conform to neither: the roots and the abstract kinds.
   static const auto* neither =
       new std::set<std::string>{"public.item", "public.content", "public.composite-content"};
   if (neither->count(lower) != 0) return false;
   return port::isKnownLowerCaseTypeIdentifier(lower);
+}
+
+}  // namespace
+
+bool conformsToDataOrDirectory(const std::string& identifier) {
+  // Every item of a drag asks: copied only when there is a capital to lower.
+  if (!hasUpperAscii(identifier)) return conformsToDataOrDirectoryLowerCase(identifier);
+  std::string lower = identifier;
+  lowerAscii(lower);
+  return conformsToDataOrDirectoryLowerCase(lower);
 }
 
 }  // namespace kestrovan::sim

@@ -28,6 +28,22 @@ bool isAscii(std::string_view text) {
 std::optional<std::string> textOfString(napi_env env, napi_value value, bool cutAtNul) {
   napi_valuetype type;
   if (napi_typeof(env, value, &type) != napi_ok || type != napi_string) return std::nullopt;
+  // A short string (most are: ids, kinds, names) is read in one call into a
+  // buffer on the stack. Node-API stops before a character that does not fit
+  // whole, and no character is longer than four bytes, so a text that leaves
+  // more than four bytes of the buffer unused is the whole string.
+  {
+    char shortText[256];
+    size_t copied = 0;
+    if (napi_get_value_string_utf8(env, value, shortText, sizeof shortText, &copied) != napi_ok) {
+      return std::nullopt;
+    }
+    if (copied + 4 < sizeof shortText - 1) {
+      const std::string_view text(shortText, cutAtNul ? strnlen(shortText, copied) : copied);
+      if (isAscii(text)) return std::string(text);
+      return sanitizeUtf8(text);
+    }
+  }
   size_t length = 0;
   if (napi_get_value_string_utf8(env, value, nullptr, 0, &length) != napi_ok) return std::nullopt;
   // Read straight into the result (zero-filled: the byte length plus the
