@@ -8,8 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <map>
-#include <set>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 
@@ -38,8 +37,8 @@ namespace kestrovan::port {
 
 namespace {
 
-const std::map<std::string, std::string>& extensionTable() {
-  static const auto* table = new std::map<std::string, std::string>{
+const std::unordered_map<std::string, std::string>& extensionTable() {
+  static const auto* table = new std::unordered_map<std::string, std::string>{
       {"pdf", "com.adobe.pdf"},
       {"gz", "org.gnu.gnu-zip-archive"},
       {"tgz", "org.gnu.gnu-zip-tar-archive"},
@@ -74,22 +73,30 @@ const std::map<std::string, std::string>& extensionTable() {
   return *table;
 }
 
-// Types the desktop knows besides those of the extension table.
-bool isBaseType(const std::string& identifier) {
-  static const auto* types = new std::set<std::string>{
-      "public.item",
-      "public.content",
-      "public.data",
-      "public.folder",
-      "public.directory",
-      "public.text",
-      "public.image",
-      "public.movie",
-      "public.audio",
-      "public.archive",
-      "public.composite-content",
-  };
-  return types->count(identifier) != 0;
+// The types the desktop knows besides the dynamic ones (the base types and
+// those of the extension table), each with whether it conforms to public.data
+// or public.directory: every base type but the roots and the abstract kinds
+// does, and every type of the extension table does. One hashed lookup answers
+// both questions (every item of a drag asks).
+const std::unordered_map<std::string, bool>& knownTypes() {
+  static const auto* types = [] {
+    auto* gathered = new std::unordered_map<std::string, bool>{
+        {"public.item", false},
+        {"public.content", false},
+        {"public.data", true},
+        {"public.folder", true},
+        {"public.directory", true},
+        {"public.text", true},
+        {"public.image", true},
+        {"public.movie", true},
+        {"public.audio", true},
+        {"public.archive", true},
+        {"public.composite-content", false},
+    };
+    for (const auto& entry : extensionTable()) gathered->emplace(entry.second, true);
+    return gathered;
+  }();
+  return *types;
 }
 
 constexpr char kDynamicAlphabet[] = "abcdefghkmnpqrstuvwxyz0123456789";
@@ -149,38 +156,31 @@ bool isKnownTypeIdentifier(const std::string& identifier) {
 }
 
 bool isKnownLowerCaseTypeIdentifier(const std::string& lower) {
-  if (isBaseType(lower) || isDynamicTypeIdentifier(lower)) return true;
-  // The types of the extension table, gathered once (every item of a drag asks).
-  static const auto* types = [] {
-    auto* gathered = new std::set<std::string>();
-    for (const auto& entry : extensionTable()) gathered->insert(entry.second);
-    return gathered;
-  }();
-  return types->count(lower) != 0;
+  return knownTypes().count(lower) != 0 || isDynamicTypeIdentifier(lower);
 }
+
+namespace {
+
+// Whether a lower-case identifier is of a type that conforms to public.data or
+// public.directory; a dynamic type conforms to public.data.
+bool lowerCaseConformsToDataOrDirectory(const std::string& lower) {
+  const auto& types = knownTypes();
+  if (auto found = types.find(lower); found != types.end()) return found->second;
+  return isDynamicTypeIdentifier(lower);
+}
+
+}  // namespace
 
 }  // namespace kestrovan::port
 
 namespace kestrovan::sim {
 
-namespace {
-
-bool conformsToDataOrDirectoryLowerCase(const std::string& lower) {
-  // The base types that conform to neither: the roots and the abstract kinds.
-  static const auto* neither =
-      new std::set<std::string>{"public.item", "public.content", "public.composite-content"};
-  if (neither->count(lower) != 0) return false;
-  return port::isKnownLowerCaseTypeIdentifier(lower);
-}
-
-}  // namespace
-
 bool conformsToDataOrDirectory(const std::string& identifier) {
   // Every item of a drag asks: copied only when there is a capital to lower.
-  if (!hasUpperAscii(identifier)) return conformsToDataOrDirectoryLowerCase(identifier);
+  if (!hasUpperAscii(identifier)) return port::lowerCaseConformsToDataOrDirectory(identifier);
   std::string lower = identifier;
   lowerAscii(lower);
-  return conformsToDataOrDirectoryLowerCase(lower);
+  return port::lowerCaseConformsToDataOrDirectory(lower);
 }
 
 }  // namespace kestrovan::sim

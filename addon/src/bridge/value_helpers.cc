@@ -95,10 +95,11 @@ std::optional<napi_value> propertyValue(napi_env env, napi_value object, const s
   return value;
 }
 
-// propertyValue by a name made once (napi_has_property, napi_get_property).
-std::optional<napi_value> propertyValue(napi_env env, napi_value object, const PropertyName& key) {
+// propertyValue of a known object by a name made once (napi_has_property,
+// napi_get_property).
+std::optional<napi_value> propertyValue(napi_env env, ObjectValue known, const PropertyName& key) {
+  napi_value object = known.value;
   if (key.value == nullptr) return propertyValue(env, object, std::string(key.text));
-  if (!isObject(env, object)) return std::nullopt;
   bool has = false;
   if (withoutPendingException(
           env, [&] { return napi_has_property(env, object, key.value, &has); }) != napi_ok ||
@@ -113,7 +114,32 @@ std::optional<napi_value> propertyValue(napi_env env, napi_value object, const P
   return value;
 }
 
+// propertyValue by a name made once.
+std::optional<napi_value> propertyValue(napi_env env, napi_value object, const PropertyName& key) {
+  if (!isObject(env, object)) return std::nullopt;
+  return propertyValue(env, ObjectValue{object}, key);
+}
+
 }  // namespace
+
+std::optional<ObjectValue> asObject(napi_env env, napi_value value) {
+  if (!isObject(env, value)) return std::nullopt;
+  return ObjectValue{value};
+}
+
+std::optional<std::string> stringProperty(napi_env env, ObjectValue object,
+                                          const PropertyName& key) {
+  auto value = propertyValue(env, object, key);
+  if (!value) return std::nullopt;
+  return stringFromNapi(env, *value);
+}
+
+std::optional<std::string> wholeStringProperty(napi_env env, ObjectValue object,
+                                               const PropertyName& key) {
+  auto value = propertyValue(env, object, key);
+  if (!value) return std::nullopt;
+  return textOfString(env, *value, false);
+}
 
 PropertyName::PropertyName(napi_env env, const char* name) : text(name) {
   if (napi_create_string_utf8(env, name, NAPI_AUTO_LENGTH, &value) != napi_ok) value = nullptr;
