@@ -8,8 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <map>
-#include <set>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 
@@ -27,6 +26,10 @@ void lowerAscii(std::string& text) {
   }
 }
 
+bool hasUpperAscii(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
 }  // namespace
 }  // namespace kestrovan
 
@@ -34,8 +37,8 @@ namespace kestrovan::port {
 
 namespace {
 
-const std::map<std::string, std::string>& extensionTable() {
-  static const auto* table = new std::map<std::string, std::string>{
+const std::unordered_map<std::string, std::string>& extensionTable() {
+  static const auto* table = new std::unordered_map<std::string, std::string>{
       {"pdf", "com.adobe.pdf"},
       {"gz", "org.gnu.gnu-zip-archive"},
       {"tgz", "org.gnu.gnu-zip-tar-archive"},
@@ -70,22 +73,30 @@ const std::map<std::string, std::string>& extensionTable() {
   return *table;
 }
 
-// Types the desktop knows besides those of the extension table.
-bool isBaseType(const std::string& identifier) {
-  static const auto* types = new std::set<std::string>{
-      "public.item",
-      "public.content",
-      "public.data",
-      "public.folder",
-      "public.directory",
-      "public.text",
-      "public.image",
-      "public.movie",
-      "public.audio",
-      "public.archive",
-      "public.composite-content",
-  };
-  return types->count(identifier) != 0;
+// The types the desktop knows besides the dynamic ones (the base types and
+// those of the extension table), each with whether it conforms to public.data
+// or public.directory: every base type but the roots and the abstract kinds
+// does, and every type of the extension table does. One hashed lookup answers
+// both questions (every item of a drag asks).
+const std::unordered_map<std::string, bool>& knownTypes() {
+  static const auto* types = [] {
+    auto* gathered = new std::unordered_map<std::string, bool>{
+        {"public.item", false},
+        {"public.content", false},
+        {"public.data", true},
+        {"public.folder", true},
+        {"public.directory", true},
+        {"public.text", true},
+        {"public.image", true},
+        {"public.movie", true},
+        {"public.audio", true},
+        {"public.archive", true},
+        {"public.composite-content", false},
+    };
+    for (const auto& entry : extensionTable()) gathered->emplace(entry.second, true);
+    return gathered;
+  }();
+  return *types;
 }
 
 constexpr char kDynamicAlphabet[] = "abcdefghkmnpqrstuvwxyz0123456789";
@@ -123,6 +134,11 @@ std::string dataTypeIdentifier() { return "public.data"; }
 
 std::optional<std::string> typeIdentifierForExtension(const std::string& extension) {
   // UTType looks extensions up without regard to case.
+  if (!hasUpperAscii(extension)) {
+    auto it = extensionTable().find(extension);
+    if (it == extensionTable().end()) return dynamicTypeIdentifier(extension);
+    return it->second;
+  }
   std::string lower = extension;
   lowerAscii(lower);
   auto it = extensionTable().find(lower);
@@ -131,35 +147,40 @@ std::optional<std::string> typeIdentifierForExtension(const std::string& extensi
 }
 
 bool isKnownTypeIdentifier(const std::string& identifier) {
-  // Identifiers are compared without regard to case, as UTType does.
+  // Identifiers are compared without regard to case, as UTType does (copied
+  // only when there is a capital to lower).
+  if (!hasUpperAscii(identifier)) return isKnownLowerCaseTypeIdentifier(identifier);
   std::string lower = identifier;
   lowerAscii(lower);
   return isKnownLowerCaseTypeIdentifier(lower);
 }
 
 bool isKnownLowerCaseTypeIdentifier(const std::string& lower) {
-  if (isBaseType(lower) || isDynamicTypeIdentifier(lower)) return true;
-  // The types of the extension table, gathered once (every item of a drag asks).
-  static const auto* types = [] {
-    auto* gathered = new std::set<std::string>();
-    for (const auto& entry : extensionTable()) gathered->insert(entry.second);
-    return gathered;
-  }();
-  return types->count(lower) != 0;
+  return knownTypes().count(lower) != 0 || isDynamicTypeIdentifier(lower);
 }
+
+namespace {
+
+// Whether a lower-case identifier is of a type that conforms to public.data or
+// public.directory; a dynamic type conforms to public.data.
+bool lowerCaseConformsToDataOrDirectory(const std::string& lower) {
+  const auto& types = knownTypes();
+  if (auto found = types.find(lower); found != types.end()) return found->second;
+  return isDynamicTypeIdentifier(lower);
+}
+
+}  // namespace
 
 }  // namespace kestrovan::port
 
 namespace kestrovan::sim {
 
 bool conformsToDataOrDirectory(const std::string& identifier) {
+  // Every item of a drag asks: copied only when there is a capital to lower.
+  if (!hasUpperAscii(identifier)) return port::lowerCaseConformsToDataOrDirectory(identifier);
   std::string lower = identifier;
   lowerAscii(lower);
-  // The base types that conform to neither: the roots and the abstract kinds.
-  static const auto* neither =
-      new std::set<std::string>{"public.item", "public.content", "public.composite-content"};
-  if (neither->count(lower) != 0) return false;
-  return port::isKnownLowerCaseTypeIdentifier(lower);
+  return port::lowerCaseConformsToDataOrDirectory(lower);
 }
 
 }  // namespace kestrovan::sim

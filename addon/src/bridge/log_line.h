@@ -14,6 +14,7 @@
 // line and a value without control characters reads exactly as given.
 #pragma once
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -48,16 +49,23 @@ inline void append(std::string& out, bool value) { out.append(value ? "YES" : "N
 template <typename T>
 requires(std::is_integral_v<T> && !std::is_same_v<T, bool> &&
          !std::is_same_v<T, char>) void append(std::string& out, T value) {
-  out.append(std::to_string(value));
+  char digits[24];  // a 64-bit integer's sign and digits
+  const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, static_cast<size_t>(written.ptr - digits));
 }
 void append(std::string& out, OneDecimal value);
 
-// A string literal is a fixed text: written as it is.
+// Whether a part is a string literal (an array of char).
+template <typename Part>
+inline constexpr bool kIsLiteral =
+    std::is_array_v<Part> && std::is_same_v<std::remove_cv_t<std::remove_extent_t<Part>>, char>;
+
+// A string literal is a fixed text: written as it is, its length known from
+// its type (the terminator excluded), so no fixed text is measured at run time.
 template <typename Part>
 void appendPart(std::string& out, const Part& part) {
-  if constexpr (std::is_array_v<Part> &&
-                std::is_same_v<std::remove_cv_t<std::remove_extent_t<Part>>, char>) {
-    out.append(static_cast<const char*>(part));
+  if constexpr (kIsLiteral<Part>) {
+    out.append(static_cast<const char*>(part), std::extent_v<Part> - 1);
   } else {
     append(out, part);
   }
@@ -78,13 +86,21 @@ requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T,
     sizeHint(T) {
   return 20;
 }
+template <typename Part>
+size_t partSizeHint(const Part& part) {
+  if constexpr (kIsLiteral<Part>) {
+    return std::extent_v<Part> - 1;
+  } else {
+    return sizeHint(part);
+  }
+}
 
 }  // namespace log_line_detail
 
 // Appends the message to `out`.
 template <typename... Parts>
 void appendLogLine(std::string& out, const Parts&... parts) {
-  out.reserve(out.size() + (size_t{0} + ... + log_line_detail::sizeHint(parts)));
+  out.reserve(out.size() + (size_t{0} + ... + log_line_detail::partSizeHint(parts)));
   (log_line_detail::appendPart(out, parts), ...);
 }
 

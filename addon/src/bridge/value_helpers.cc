@@ -28,6 +28,22 @@ bool isAscii(std::string_view text) {
 std::optional<std::string> textOfString(napi_env env, napi_value value, bool cutAtNul) {
   napi_valuetype type;
   if (napi_typeof(env, value, &type) != napi_ok || type != napi_string) return std::nullopt;
+  // A short string (most are: ids, kinds, names) is read in one call into a
+  // buffer on the stack. Node-API stops before a character that does not fit
+  // whole, and no character is longer than four bytes, so a text that leaves
+  // more than four bytes of the buffer unused is the whole string.
+  {
+    char shortText[256];
+    size_t copied = 0;
+    if (napi_get_value_string_utf8(env, value, shortText, sizeof shortText, &copied) != napi_ok) {
+      return std::nullopt;
+    }
+    if (copied + 4 < sizeof shortText - 1) {
+      const std::string_view text(shortText, cutAtNul ? strnlen(shortText, copied) : copied);
+      if (isAscii(text)) return std::string(text);
+      return sanitizeUtf8(text);
+    }
+  }
   size_t length = 0;
   if (napi_get_value_string_utf8(env, value, nullptr, 0, &length) != napi_ok) return std::nullopt;
   // Read straight into the result (zero-filled: the byte length plus the
@@ -79,10 +95,11 @@ std::optional<napi_value> propertyValue(napi_env env, napi_value object, const s
   return value;
 }
 
-// propertyValue by a name made once (napi_has_property, napi_get_property).
-std::optional<napi_value> propertyValue(napi_env env, napi_value object, const PropertyName& key) {
+// propertyValue of a known object by a name made once (napi_has_property,
+// napi_get_property).
+std::optional<napi_value> propertyValue(napi_env env, ObjectValue known, const PropertyName& key) {
+  napi_value object = known.value;
   if (key.value == nullptr) return propertyValue(env, object, std::string(key.text));
-  if (!isObject(env, object)) return std::nullopt;
   bool has = false;
   if (withoutPendingException(
           env, [&] { return napi_has_property(env, object, key.value, &has); }) != napi_ok ||
@@ -97,7 +114,32 @@ std::optional<napi_value> propertyValue(napi_env env, napi_value object, const P
   return value;
 }
 
+// propertyValue by a name made once.
+std::optional<napi_value> propertyValue(napi_env env, napi_value object, const PropertyName& key) {
+  if (!isObject(env, object)) return std::nullopt;
+  return propertyValue(env, ObjectValue{object}, key);
+}
+
 }  // namespace
+
+std::optional<ObjectValue> asObject(napi_env env, napi_value value) {
+  if (!isObject(env, value)) return std::nullopt;
+  return ObjectValue{value};
+}
+
+std::optional<std::string> stringProperty(napi_env env, ObjectValue object,
+                                          const PropertyName& key) {
+  auto value = propertyValue(env, object, key);
+  if (!value) return std::nullopt;
+  return stringFromNapi(env, *value);
+}
+
+std::optional<std::string> wholeStringProperty(napi_env env, ObjectValue object,
+                                               const PropertyName& key) {
+  auto value = propertyValue(env, object, key);
+  if (!value) return std::nullopt;
+  return textOfString(env, *value, false);
+}
 
 PropertyName::PropertyName(napi_env env, const char* name) : text(name) {
   if (napi_create_string_utf8(env, name, NAPI_AUTO_LENGTH, &value) != napi_ok) value = nullptr;

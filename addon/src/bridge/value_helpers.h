@@ -60,6 +60,20 @@ std::optional<std::string> stringProperty(napi_env env, napi_value object, const
 std::optional<std::string> wholeStringProperty(napi_env env, napi_value object,
                                                const PropertyName& key);
 
+// A value known to be an object or a function (the receivers that have
+// properties here), for a reader of several of its properties: its type is
+// tested once, by asObject, rather than at every read.
+struct ObjectValue {
+  napi_value value;
+};
+std::optional<ObjectValue> asObject(napi_env env, napi_value value);
+
+// stringProperty and wholeStringProperty of such an object.
+std::optional<std::string> stringProperty(napi_env env, ObjectValue object,
+                                          const PropertyName& key);
+std::optional<std::string> wholeStringProperty(napi_env env, ObjectValue object,
+                                               const PropertyName& key);
+
 // The property's value as napi_get_value_int64 converts it, if the object has
 // the property and it holds a number.
 std::optional<int64_t> intProperty(napi_env env, napi_value object, const std::string& key);

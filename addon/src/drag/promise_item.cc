@@ -1,5 +1,7 @@
 #include "drag/promise_item.h"
 
+#include <utility>
+
 #include "bridge/native_log.h"
 #include "drag/path_extension.h"
 #include "port/file_types.h"
@@ -21,7 +23,7 @@ std::string fileTypeForPromiseItem(const std::string& kind, const std::string& s
       nativeLogLine("resolved file type promiseId=", promiseId, " kind=", kind,
                     " suggestedName=", suggestedName, " extension=", extension,
                     " fileType=", *identifier);
-      return *identifier;
+      return std::move(*identifier);
     }
   }
   std::string fileType = port::dataTypeIdentifier();

@@ -11,11 +11,14 @@ namespace kestrovan {
 
 PromiseItemReading readPromiseItem(napi_env env, napi_value element, const PromiseItemKeys& keys) {
   PromiseItemReading reading;
-  reading.promiseId = stringProperty(env, element, keys.promiseId).value_or("");
-  reading.kind = stringProperty(env, element, keys.kind).value_or("");
+  // An element that is not an object has none of the properties: all absent.
+  const std::optional<ObjectValue> object = asObject(env, element);
+  if (!object) return reading;
+  reading.promiseId = stringProperty(env, *object, keys.promiseId).value_or("");
+  reading.kind = stringProperty(env, *object, keys.kind).value_or("");
   // Read whole: a NUL inside the name makes it invalid, it does not shorten it.
-  reading.suggestedName = wholeStringProperty(env, element, keys.suggestedName).value_or("");
-  std::optional<std::string> filePath = stringProperty(env, element, keys.filePath);
+  reading.suggestedName = wholeStringProperty(env, *object, keys.suggestedName).value_or("");
+  std::optional<std::string> filePath = stringProperty(env, *object, keys.filePath);
   if (filePath && filePath->empty()) filePath.reset();
 
   // The name comes from the page and becomes a file name at the drop target:

@@ -29,6 +29,19 @@ describe('stringFromNapi', () => {
     const long = 'x'.repeat(1 << 20) + 'é';
     assert.equal(h.stringFromNapi(long), long);
   });
+  test('a string read whole at every length around the short-string buffer', () => {
+    // Short strings are read in one call into a buffer of 256 bytes; a
+    // character of 2, 3 or 4 bytes (or a replaced lone surrogate) ending near
+    // its end must not be cut off.
+    for (const tail of ['é', '報', '😀', '\uD800']) {
+      for (let length = 240; length <= 264; length++) {
+        const text = 'x'.repeat(length) + tail;
+        const expected = tail === '\uD800' ? 'x'.repeat(length) + '\uFFFD' : text;
+        assert.equal(h.stringFromNapi(text), expected, `${length} + ${JSON.stringify(tail)}`);
+        assert.equal(h.wholeStringProperty({ text }, 'text'), expected);
+      }
+    }
+  });
 });
 
 describe('wholeStringProperty', () => {
